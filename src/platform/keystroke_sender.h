@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstddef>
+
+#include "platform/text.h"
+
+namespace corvanta {
+
+struct SendResult {
+    size_t events = 0;    // input events the text needed
+    size_t accepted = 0;  // how many of them the system accepted
+};
+
+// Types text into the foreground window without waiting for it to be processed. There is no notation:
+// every character is typed as itself. CR, LF (not directly after a CR, even across calls), TAB, BS and ESC
+// are typed as their keys; other control characters are not typed. Throws corvanta::Error when the system
+// refuses the input.
+class KeystrokeSender {
+public:
+    virtual ~KeystrokeSender() = default;
+    virtual SendResult SendKeys(TextView text) = 0;
+};
+
+}  // namespace corvanta

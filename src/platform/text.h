@@ -1,0 +1,38 @@
+#pragma once
+
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace corvanta {
+
+// Program text is UTF-16, like Windows' wide strings, on every platform (wchar_t is 32-bit on Linux).
+// Bytes in the system ANSI code page travel as std::string.
+using Text = std::u16string;
+using TextView = std::u16string_view;
+
+// For literals and other pure-ASCII text.
+Text AsciiText(std::string_view ascii);
+
+// UTF-16 to UTF-8, for diagnostics and test messages; unpaired surrogates become U+FFFD.
+std::string ToUtf8(TextView text);
+
+// UTF-8 to UTF-16; malformed sequences become U+FFFD.
+Text FromUtf8(std::string_view utf8);
+
+// Trims U+0020 blanks at both ends (not tabs or other white space).
+Text TrimBlanks(TextView text);
+
+// A run-time error: what a property refused or an operation that failed, with a description a user can read.
+class Error : public std::exception {
+public:
+    explicit Error(Text description);
+    const Text& Description() const noexcept { return description_; }
+    const char* what() const noexcept override { return utf8_.c_str(); }
+
+private:
+    Text description_;
+    std::string utf8_;
+};
+
+}  // namespace corvanta
