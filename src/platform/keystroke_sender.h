@@ -13,8 +13,9 @@ struct SendResult {
 
 // Types text into the foreground window without waiting for it to be processed. There is no notation:
 // every character is typed as itself. CR, LF (not directly after a CR, even across calls), TAB, BS and ESC
-// are typed as their keys; other control characters are not typed. Throws corvanta::Error when the system
-// refuses the input.
+// are typed as their keys; other control characters are not typed. The whole text goes to the system in one
+// piece, so it is never interleaved with the user's own typing. Events the system refuses (for instance while
+// a window of higher integrity has the focus) show as accepted < events.
 class KeystrokeSender {
 public:
     virtual ~KeystrokeSender() = default;
