@@ -74,26 +74,21 @@ std::wstring StripAccelerator(std::wstring text) {
     return out;
 }
 
+// A named CALLBACK, not a lambda: 32-bit enumeration callbacks must be __stdcall.
+BOOL CALLBACK CollectWindow(HWND window, LPARAM found) {
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND window, LPARAM found) {
-            reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
 std::vector<HWND> ChildWindows(HWND parent) {
     std::vector<HWND> windows;
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM found) {
-            reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
