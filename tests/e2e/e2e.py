@@ -49,7 +49,7 @@ class Session:
         missing = [name for name in ("CORVANTA_TESTBED", "DISPLAY", "WINEPREFIX", "CORVANTA_PEER_COM1")
                    if not os.environ.get(name)]
         if missing:
-            raise Failure(f"not inside the Wine test bed ({', '.join(missing)} unset): run it as "
+            raise Failure(f"not inside the Wine test bed ({', '.join(missing)} unset): run the tests as "
                           "python3 tests/wine/testbed.py -- ctest --test-dir build/win64 -L e2e")
         self.bed = os.environ["CORVANTA_TESTBED"]
         self.exe = os.path.abspath(args.exe)
@@ -58,6 +58,8 @@ class Session:
         for path in (self.exe, self.loader, self.tool("recorder"), self.tool("wintool")):
             check(os.path.exists(path), f"missing {path}: build the Windows preset first")
         self.dir = tempfile.mkdtemp(prefix="e2e-", dir=self.bed)
+        self.pid_file = os.path.join(self.bed, "e2e-started.pids")
+        self.kill_leftovers()
         self.procs = []
         self.program = None
         self.unplugged = []
@@ -82,7 +84,26 @@ class Session:
                                 start_new_session=True)
         log.close()
         self.procs.append(proc)
+        with open(self.pid_file, "a") as f:
+            f.write(f"{proc.pid} {args[0]}\n")
         return proc
+
+    def kill_leftovers(self):
+        """Kills what an earlier case started and could not end (ctest kills a case that overruns outright)."""
+        try:
+            with open(self.pid_file) as f:
+                entries = [line.split(" ", 1) for line in f.read().splitlines()]
+        except FileNotFoundError:
+            return
+        for pid, program in entries:
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    mine = program.strip().encode() in f.read()
+                if mine:
+                    os.killpg(int(pid), signal.SIGKILL)
+            except (FileNotFoundError, ProcessLookupError, PermissionError):
+                pass
+        os.unlink(self.pid_file)
 
     def windows_path(self, path):
         # Wine's Z: drive is the Unix root.
@@ -213,7 +234,8 @@ class Session:
             proc.wait(timeout=10)
         # Wine drops a dead process's tray icon shortly after it ends; the next case starts with an empty tray.
         try:
-            testbed.wait_for(lambda: not self.tray_icons(), 10, "the tray icons of ended programs to go")
+            if self.procs:
+                testbed.wait_for(lambda: not self.tray_icons(), 10, "the tray icons of ended programs to go")
         except TimeoutError as error:
             print(f"warning: {error}")
         if self.failed:
@@ -334,15 +356,16 @@ def case_survives_unplug(s):
 
 def case_smoke32(s):
     """The 32-bit build starts, shows its icon and types what arrives."""
-    try:
-        runs = subprocess.run([s.loader, "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=60, check=False).returncode == 0
-    except OSError:  # "Exec format error" where the kernel's 32-bit support is switched off
-        runs = False
-    if not runs:
-        raise Skip(f"{s.loader} cannot run 32-bit code on this machine (see the qemu route in the Wine recipe)")
     s.clear_settings()
     relay_and_expect(s, b"12345\r", "12345\r\n")
+
+
+def loader_runs(loader):
+    try:
+        return subprocess.run([loader, "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=60, check=False).returncode == 0
+    except OSError:  # "Exec format error" where the kernel's 32-bit support is switched off
+        return False
 
 
 CASES = {name[len("case_"):]: func for name, func in globals().items() if name.startswith("case_")}
@@ -359,6 +382,9 @@ def main():
     started = time.monotonic()
     session = None
     try:
+        if args.case == "smoke32" and not loader_runs(args.loader):
+            raise Skip(f"{args.loader} cannot run 32-bit code on this machine (the Wine recipe's qemu route "
+                       "makes it run)")
         session = Session(args)
         CASES[args.case](session)
     except Skip as skip:
