@@ -1,0 +1,23 @@
+#include "platform/win32/unhandled_error.h"
+
+#include <windows.h>
+
+#include "core/app.h"
+#include "platform/text.h"
+#include "platform/win32/win32_error.h"
+
+namespace corvanta::win32 {
+
+void ReportUnhandledError(const std::exception& error) noexcept {
+    try {
+        const auto* ours = dynamic_cast<const Error*>(&error);
+        const Text description = ours != nullptr ? ours->Description() : FromUtf8(error.what());
+        const Text caption(kAppTitle);
+        // Task-modal: the program has no visible window to own the box, and the rest of it must wait.
+        MessageBoxW(nullptr, Wide(description), Wide(caption), MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
+    } catch (...) {
+        // Out of memory while reporting: nothing more can be said.
+    }
+}
+
+}  // namespace corvanta::win32
