@@ -178,16 +178,16 @@ class Session:
             os.close(fd)
 
     def line_settings(self, port):
-        """The termios the program gave its end of the line: (speed, parity, data bits, two stop bits)."""
+        """The speed and stop bits the program gave its end of the line. Linux ptys force 8 data bits and no
+        parity whatever is asked, so those two cannot be seen here."""
         fd = os.open(testbed.wine_side_path(self.bed, port), os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
         try:
-            iflag, oflag, cflag, lflag, ispeed, ospeed, cc = termios.tcgetattr(fd)
+            attributes = termios.tcgetattr(fd)
+            cflag, ospeed = attributes[2], attributes[5]
         finally:
             os.close(fd)
         speeds = {getattr(termios, f"B{n}"): n for n in (1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200)}
-        parity = "n" if not cflag & termios.PARENB else ("o" if cflag & termios.PARODD else "e")
-        bits = {termios.CS5: 5, termios.CS6: 6, termios.CS7: 7, termios.CS8: 8}[cflag & termios.CSIZE]
-        return speeds.get(ospeed, ospeed), parity, bits, bool(cflag & termios.CSTOPB)
+        return speeds.get(ospeed, ospeed), 2 if cflag & termios.CSTOPB else 1
 
     def program_holds(self, device):
         """Whether the program's process has DEVICE open."""
@@ -284,8 +284,8 @@ def case_stored_port_above_10(s):
         s.store(name, value)
     s.start_program()
     s.wait_ready()
-    check(s.line_settings("COM12") == (19200, "e", 7, False),
-          f"COM12 is set to {s.line_settings('COM12')}, expected 19200 baud, even parity, 7 data bits, 1 stop bit")
+    speed, stop_bits = s.line_settings("COM12")
+    check((speed, stop_bits) == (19200, 1), f"COM12 runs at {speed} baud with {stop_bits} stop bits, expected 19200, 1")
     s.start_recorder()
     s.send("COM12", b"12345\r")
     s.expect_typed("12345\r\n", "bytes written into COM12")
