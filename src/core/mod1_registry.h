@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/ansi_code_page.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace corvanta {
+
+// The auto-start entry: a value named after the program under the machine's Run key.
+inline constexpr RegKey kRunKeyRoot = reg::kHkeyLocalMachine;
+inline constexpr char16_t kRunKeyPath[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Values larger than this read as absent rather than as a huge allocation.
+inline constexpr uint32_t kMaxRegStringBytes = 1024 * 1024;
+
+// The Run entry's data: directory, "\", name, ".exe", in double quotes so that Windows cannot split a path
+// with spaces at the first blank and run "C:\Program.exe" instead. A directory at a drive's root already ends
+// in "\", which gives two in a row; Windows reads "C:\\Corvanta.exe" as "C:\Corvanta.exe".
+Text AutoStartCommandPath(TextView directory, TextView exe_name_without_extension);
+
+// Creates the key when missing and stores data as a NUL-terminated REG_SZ value.
+void RegWriteString(Registry& registry,
+                    const AnsiCodePage& ansi,
+                    RegKey root,
+                    TextView key_path,
+                    TextView value_name,
+                    TextView data);
+
+void RegDeleteValueOf(Registry& registry,
+                      const AnsiCodePage& ansi,
+                      RegKey root,
+                      TextView key_path,
+                      TextView value_name);
+
+// The text of a REG_SZ value up to its first NUL; empty when the value is missing, of another type (REG_EXPAND_SZ
+// included), larger than kMaxRegStringBytes or unreadable. Data without a NUL reads whole.
+Text RegReadString(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView key_path, TextView value_name);
+
+}  // namespace corvanta

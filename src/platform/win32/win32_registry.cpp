@@ -1,0 +1,146 @@
+#include "platform/win32/win32_registry.h"
+
+namespace corvanta::win32 {
+
+namespace {
+
+// The predefined roots are the sign-extended 32-bit values 0x80000000..0x80000006 in every build.
+constexpr uint32_t kFirstRoot = 0x80000000;
+constexpr uint32_t kLastRoot = 0x80000006;
+
+HKEY RootHkey(uint32_t value) {
+    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(value))));
+}
+
+}  // namespace
+
+Win32Registry::~Win32Registry() {
+    for (const auto& [id, hkey] : open_) {
+        ::RegCloseKey(hkey);
+    }
+}
+
+bool Win32Registry::Lookup(RegKey key, HKEY* hkey) const {
+    const auto value = static_cast<uint32_t>(key);
+    if (value >= kFirstRoot && value <= kLastRoot) {
+        *hkey = RootHkey(value);
+        return true;
+    }
+    const auto it = open_.find(value);
+    if (it == open_.end()) {
+        return false;
+    }
+    *hkey = it->second;
+    return true;
+}
+
+RegKey Win32Registry::Track(HKEY hkey) {
+    for (uint32_t value = kFirstRoot; value <= kLastRoot; ++value) {
+        if (RootHkey(value) == hkey) {
+            return RegKey{value};
+        }
+    }
+    // RegOpenKeyA with an empty sub-key hands back the very key it was given: same handle, same number.
+    for (const auto& [id, known] : open_) {
+        if (known == hkey) {
+            return RegKey{id};
+        }
+    }
+    const uint32_t id = next_++;
+    if (next_ >= kFirstRoot) {
+        next_ = 1;
+    }
+    open_[id] = hkey;
+    return RegKey{id};
+}
+
+template <typename Open>
+long Win32Registry::OpenWith(RegKey key, RegKey* result, Open open) {
+    if (result == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    *result = reg::kNoKey;
+    HKEY parent = nullptr;
+    if (!Lookup(key, &parent)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    HKEY opened = nullptr;
+    const LONG status = open(parent, &opened);
+    if (status == ERROR_SUCCESS) {
+        *result = Track(opened);
+    }
+    return status;
+}
+
+long Win32Registry::RegCreateKeyA(RegKey key, const std::string& sub_key, RegKey* result) {
+    return OpenWith(key, result,
+                    [&](HKEY parent, HKEY* opened) { return ::RegCreateKeyA(parent, sub_key.c_str(), opened); });
+}
+
+long Win32Registry::RegOpenKeyA(RegKey key, const std::string& sub_key, RegKey* result) {
+    return OpenWith(key, result,
+                    [&](HKEY parent, HKEY* opened) { return ::RegOpenKeyA(parent, sub_key.c_str(), opened); });
+}
+
+long Win32Registry::RegOpenKeyExA(RegKey key,
+                                  const std::string& sub_key,
+                                  uint32_t options,
+                                  uint32_t sam_desired,
+                                  RegKey* result) {
+    return OpenWith(key, result, [&](HKEY parent, HKEY* opened) {
+        return ::RegOpenKeyExA(parent, sub_key.c_str(), options, sam_desired, opened);
+    });
+}
+
+long Win32Registry::RegSetValueExA(RegKey key,
+                                   const std::string& value_name,
+                                   uint32_t reserved,
+                                   uint32_t type,
+                                   const char* data,
+                                   uint32_t size) {
+    HKEY hkey = nullptr;
+    if (!Lookup(key, &hkey)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return ::RegSetValueExA(hkey, value_name.c_str(), reserved, type, reinterpret_cast<const BYTE*>(data), size);
+}
+
+long Win32Registry::RegQueryValueExA(RegKey key,
+                                     const std::string& value_name,
+                                     uint32_t* reserved,
+                                     uint32_t* type,
+                                     char* data,
+                                     uint32_t* size) {
+    HKEY hkey = nullptr;
+    if (!Lookup(key, &hkey)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    static_assert(sizeof(DWORD) == sizeof(uint32_t));
+    return ::RegQueryValueExA(hkey, value_name.c_str(), reinterpret_cast<DWORD*>(reserved),
+                              reinterpret_cast<DWORD*>(type), reinterpret_cast<BYTE*>(data),
+                              reinterpret_cast<DWORD*>(size));
+}
+
+long Win32Registry::RegDeleteValueA(RegKey key, const std::string& value_name) {
+    HKEY hkey = nullptr;
+    if (!Lookup(key, &hkey)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    return ::RegDeleteValueA(hkey, value_name.c_str());
+}
+
+long Win32Registry::RegCloseKey(RegKey key) {
+    const auto value = static_cast<uint32_t>(key);
+    if (value >= kFirstRoot && value <= kLastRoot) {
+        return ::RegCloseKey(RootHkey(value));
+    }
+    const auto it = open_.find(value);
+    if (it == open_.end()) {
+        return ERROR_INVALID_HANDLE;
+    }
+    const HKEY hkey = it->second;
+    open_.erase(it);
+    return ::RegCloseKey(hkey);
+}
+
+}  // namespace corvanta::win32

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+
+#include "platform/registry.h"
+
+namespace corvanta::win32 {
+
+// The registry's ANSI entry points, passed straight through. Keys it opens are handed out as small numbers
+// mapped to their HKEY (an HKEY is a pointer in 64-bit builds); a key a caller forgets to close is closed
+// when this object goes. Used from one thread.
+class Win32Registry : public Registry {
+  public:
+    Win32Registry() = default;
+    Win32Registry(const Win32Registry&) = delete;
+    Win32Registry& operator=(const Win32Registry&) = delete;
+    ~Win32Registry() override;
+
+    long RegCreateKeyA(RegKey key, const std::string& sub_key, RegKey* result) override;
+    long RegOpenKeyA(RegKey key, const std::string& sub_key, RegKey* result) override;
+    long RegOpenKeyExA(RegKey key,
+                       const std::string& sub_key,
+                       uint32_t options,
+                       uint32_t sam_desired,
+                       RegKey* result) override;
+    long RegSetValueExA(RegKey key,
+                        const std::string& value_name,
+                        uint32_t reserved,
+                        uint32_t type,
+                        const char* data,
+                        uint32_t size) override;
+    long RegQueryValueExA(RegKey key,
+                          const std::string& value_name,
+                          uint32_t* reserved,
+                          uint32_t* type,
+                          char* data,
+                          uint32_t* size) override;
+    long RegDeleteValueA(RegKey key, const std::string& value_name) override;
+    long RegCloseKey(RegKey key) override;
+
+  private:
+    // The HKEY behind a key, or false for a key this object does not know (0 and closed keys included).
+    bool Lookup(RegKey key, HKEY* hkey) const;
+    // The key number for an HKEY a call returned.
+    RegKey Track(HKEY hkey);
+    // Runs one of the opening calls and hands out the key it opened; 0 when it fails.
+    template <typename Open>
+    long OpenWith(RegKey key, RegKey* result, Open open);
+
+    std::map<uint32_t, HKEY> open_;
+    uint32_t next_ = 1;
+};
+
+}  // namespace corvanta::win32
