@@ -1,0 +1,90 @@
+#include "about/frmAbout_logic.h"
+
+#include <exception>
+#include <string>
+
+#include "core/app.h"
+
+namespace corvanta {
+
+namespace {
+
+constexpr char16_t kSysInfoKey[] = u"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+constexpr char16_t kSysInfoValue[] = u"PATH";
+constexpr char16_t kSysInfoFolderKey[] = u"SOFTWARE\\Microsoft\\Shared Tools Location";
+constexpr char16_t kSysInfoFolderValue[] = u"MSINFO";
+constexpr char16_t kSysInfoExe[] = u"\\MSINFO32.EXE";
+
+// The number in data bytes stored least significant first, in decimal. The hexadecimal text that reading
+// them last byte first gives ("&h0000002A") would mean the same number; a decimal reads plainer.
+Text DecimalOfBytes(const std::string& bytes) {
+    if (bytes.size() > sizeof(uint64_t)) {
+        Text hex = u"&h";
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        for (auto it = bytes.rbegin(); it != bytes.rend(); ++it) {
+            const auto byte = static_cast<unsigned char>(*it);
+            hex += static_cast<char16_t>(kDigits[byte >> 4]);
+            hex += static_cast<char16_t>(kDigits[byte & 0x0F]);
+        }
+        return hex;
+    }
+    uint64_t value = 0;
+    for (auto it = bytes.rbegin(); it != bytes.rend(); ++it) {
+        value = (value << 8) | static_cast<unsigned char>(*it);
+    }
+    return AsciiText(std::to_string(value));
+}
+
+}  // namespace
+
+bool frmAbout::GetKeyValue(RegKey KeyRoot, TextView KeyName, TextView SubKeyRef, Text& KeyVal) {
+    RegKey hKey = reg::kNoKey;
+    if (registry_.RegOpenKeyExA(KeyRoot, ansi_.ToAnsi(KeyName), 0, kKeyAccess, &hKey) == reg::kErrorSuccess) {
+        std::string buffer(kValueBufferSize, '\0');
+        uint32_t size = kValueBufferSize;
+        uint32_t type = reg::kRegNone;
+        if (registry_.RegQueryValueExA(hKey, ansi_.ToAnsi(SubKeyRef), nullptr, &type, buffer.data(), &size) ==
+            reg::kErrorSuccess) {
+            if (size == 0) {
+                // No last character to test for a NUL: an error for the caller's trap, with the key closed.
+                registry_.RegCloseKey(hKey);
+                throw Error(u"The registry value " + Text(SubKeyRef) + u" holds no data.");
+            }
+            // Trimmed as bytes, before conversion, so a double-byte character cannot shift the cut.
+            buffer.resize(buffer[size - 1] == '\0' ? size - 1 : size);
+            if (type == reg::kRegSz) {
+                KeyVal = ansi_.ToText(buffer);
+            } else if (type == reg::kRegDword) {
+                KeyVal = DecimalOfBytes(buffer);
+            }
+            registry_.RegCloseKey(hKey);
+            return true;
+        }
+    }
+    KeyVal.clear();
+    registry_.RegCloseKey(hKey);
+    return false;
+}
+
+void frmAbout::StartSysInfo() {
+    bool started = false;
+    try {
+        Text SysInfoPath;
+        bool found = GetKeyValue(reg::kHkeyLocalMachine, kSysInfoKey, kSysInfoValue, SysInfoPath);
+        if (!found && GetKeyValue(reg::kHkeyLocalMachine, kSysInfoFolderKey, kSysInfoFolderValue, SysInfoPath)) {
+            SysInfoPath += kSysInfoExe;
+            found = launcher_.IsPlainFile(SysInfoPath);
+        }
+        if (found) {
+            launcher_.Start(SysInfoPath, show::kNormalFocus);
+            started = true;
+        }
+    } catch (const std::exception&) {
+        // Every failure, a failed start and an unreadable value included, ends in the one message below.
+    }
+    if (!started) {
+        form_.MsgBox(kUnavailableMessage, msgbox::kOkOnly, kAppTitle);
+    }
+}
+
+}  // namespace corvanta
