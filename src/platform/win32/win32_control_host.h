@@ -1,0 +1,61 @@
+#pragma once
+
+#include <windows.h>
+
+#include "platform/form_host.h"
+#include "platform/win32/handles.h"
+
+namespace corvanta {
+class TrayArea;
+}
+
+namespace corvanta::win32 {
+
+// The tray control's own window: hidden, a child of the form when there is one (else a hidden pop-up), and the
+// window the shell sends the tray callback to. Its window procedure only routes: WM_MOUSEMOVE (the callback
+// message, 512) to UserControl_MouseMove and WM_SIZE to UserControl_Resize.
+//
+// Attach the control before setting any of its properties: attaching loads its saved properties, and the
+// program has no saved design, so they start from their defaults. The host may be destroyed before or after
+// the control (the control's last delete request does not need its host); while the host lives on without
+// the control, Detach it first.
+class Win32ControlHost : public ControlHost {
+  public:
+    explicit Win32ControlHost(HWND parent);
+    Win32ControlHost(const Win32ControlHost&) = delete;
+    Win32ControlHost& operator=(const Win32ControlHost&) = delete;
+    ~Win32ControlHost() override;
+
+    void Attach(TrayArea& control);
+    void Detach() { control_ = nullptr; }
+
+    bool AmbientUserMode() const override { return true; }
+    uintptr_t hWnd() const override { return reinterpret_cast<uintptr_t>(window_.Get()); }
+    void PropertyChanged(TextView /*name*/) override {}
+    float Height() const override;
+    float Width() const override;
+    void SetHeight(float twips) override;
+    void SetWidth(float twips) override;
+    float Image1Height() const override { return kImage1Twips; }
+    float Image1Width() const override { return kImage1Twips; }
+    float TwipsPerPixelX() const override { return static_cast<float>(twips_per_pixel_x_); }
+    PictureRef LoadEmptyPicture() override;
+
+    HWND Window() const { return window_.Get(); }
+
+  private:
+    // The face image: a 32 x 32 icon with its border.
+    static constexpr float kImage1Twips = 510;
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    SIZE PixelSize() const;
+    void SetPixelSize(int width, int height);
+
+    UniqueHwnd window_;
+    TrayArea* control_ = nullptr;
+    int twips_per_pixel_x_ = 15;
+    int twips_per_pixel_y_ = 15;
+};
+
+}  // namespace corvanta::win32

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/shell_notify.h"
+
+namespace corvanta::win32 {
+
+// Shell_NotifyIconA with the record in the platform's first-version NOTIFYICONDATAA.
+class Win32ShellNotify : public ShellNotify {
+  public:
+    bool NotifyIcon(uint32_t message, const NotifyIconData& data) override;
+};
+
+}  // namespace corvanta::win32
