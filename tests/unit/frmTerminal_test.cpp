@@ -1,0 +1,320 @@
+#include "core/frmTerminal.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_control_host.h"
+#include "fakes/fake_form_host.h"
+#include "fakes/fake_keystroke_sender.h"
+#include "fakes/fake_serial_control.h"
+#include "fakes/fake_settings_store.h"
+#include "fakes/fake_shell_notify.h"
+
+namespace corvanta {
+namespace {
+
+using Stored = std::map<Text, Text>;  // key of the port section -> stored text
+
+struct Rig {
+    explicit Rig(const Stored& stored = {}) {
+        for (const auto& [key, value] : stored) {
+            store.values[{u"Corvanta", u"Properties", key}] = value;
+        }
+    }
+
+    FakeFormHost form;
+    FakeSerialControl comm;
+    FakeControlHost control_host;
+    FakeShellNotify shell;
+    FakeAnsiCodePage ansi;
+    FakeSettingsStore store;
+    FakeKeystrokeSender keys;
+    TrayArea tray{control_host, shell, ansi};
+    frmTerminal terminal{form, comm, tray, store, keys, ansi};
+};
+
+// Whatever happened to the port, start-up ends with the form hidden and the tray icon shown with the form's own
+// icon and the tooltip, and the store untouched.
+void ExpectTrayUp(const Rig& rig, const std::string& label) {
+    ASSERT_TRUE(rig.form.icon) << label;
+    EXPECT_EQ(rig.form.icon->Handle(), FakeFormHost::kIconHandleBase + 101) << label;
+    EXPECT_EQ(rig.tray.Icon().get(), rig.form.icon.get()) << label << ": the tray must get the very same picture";
+    EXPECT_EQ(rig.tray.ToolTip(), u"Corvanta") << label;
+    EXPECT_TRUE(rig.tray.Visible()) << label;
+    EXPECT_TRUE(rig.form.hidden) << label;
+    ASSERT_EQ(rig.shell.icons.size(), 1u) << label;
+    const FakeShellNotify::Icon& icon = rig.shell.icons.begin()->second;
+    EXPECT_EQ(icon.hIcon, rig.form.icon->Handle()) << label;
+    EXPECT_EQ(icon.tip, "Corvanta") << label;
+    // Icon and tooltip were in place before the icon was added: Visible came last.
+    EXPECT_EQ(rig.control_host.property_changes, (std::vector<Text>{u"Icon", u"ToolTip", u"Visible"})) << label;
+}
+
+// Stored values are read with the control's own values as defaults, converted, applied in order, and the
+// port opens with them; nothing is written back.
+TEST(frmTerminalLoad, AppliesStoredValuesOrKeepsTheControlsOwn) {
+    struct Case {
+        const char* label;
+        Stored stored;
+        FakeSerialControl::Applied opened;
+    };
+    const Case cases[] = {
+        {"nothing stored", {}, {1, u"9600,n,8,1", 0}},
+        {"all three",
+         {{u"CommPort", u"3"}, {u"Settings", u"19200,E,7,1"}, {u"Handshaking", u"2"}},
+         {3, u"19200,e,7,1", 2}},
+        {"stop bits 1.5", {{u"Settings", u"9600,n,8,1.5"}}, {1, u"9600,n,8,1.5", 0}},
+        {"blanks and signs", {{u"CommPort", u" +4 "}, {u"Handshaking", u"  3"}}, {4, u"9600,n,8,1", 3}},
+        {"leading zeros", {{u"CommPort", u"002"}, {u"Handshaking", u"01"}}, {2, u"9600,n,8,1", 1}},
+    };
+    for (const Case& c : cases) {
+        Rig rig(c.stored);
+        const auto before = rig.store.values;
+        rig.terminal.Form_Load();
+        EXPECT_TRUE(rig.comm.PortOpen()) << c.label;
+        EXPECT_EQ(rig.comm.LastOpen(), c.opened) << c.label;
+        EXPECT_EQ(rig.comm.InputLen(), 0) << c.label;
+        EXPECT_EQ(rig.store.values, before) << c.label << ": start-up must not write the store";
+        EXPECT_TRUE(rig.form.message_boxes.empty()) << c.label;
+        ExpectTrayUp(rig, c.label);
+    }
+}
+
+Text RefusalOf(void (*apply)(FakeSerialControl&)) {
+    FakeSerialControl probe;
+    try {
+        apply(probe);
+    } catch (const Error& error) {
+        return error.Description();
+    }
+    return u"(the control accepted it)";
+}
+
+// A port that cannot be configured or opened must not leave an invisible process: the port stays closed, no
+// later value is applied, the tray icon still appears, and one exclamation box gives the reason.
+TEST(frmTerminalLoad, PortFailureStillShowsTheTrayAndOneMessage) {
+    struct Case {
+        const char* label;
+        Stored stored;
+        std::set<int16_t> busy;
+        Text description;
+        int16_t port;  // the control's values afterwards: what was applied before the failure
+        Text settings;
+        int32_t handshaking;
+    };
+    const Stored good_rest = {{u"Settings", u"19200,e,7,1"}, {u"Handshaking", u"2"}};
+    auto with = [&](Text key, Text value) {
+        Stored stored = good_rest;
+        stored[key] = value;
+        return stored;
+    };
+    const Case cases[] = {
+        {"port not a number",
+         with(u"CommPort", u"abc"),
+         {},
+         u"The stored port number \"abc\" is not a number.",
+         1,
+         u"9600,n,8,1",
+         0},
+        {"port empty",
+         with(u"CommPort", u""),
+         {},
+         u"The stored port number \"\" is not a number.",
+         1,
+         u"9600,n,8,1",
+         0},
+        {"port with decimals",
+         with(u"CommPort", u"3.0"),
+         {},
+         u"The stored port number \"3.0\" is not a number.",
+         1,
+         u"9600,n,8,1",
+         0},
+        {"port out of range",
+         with(u"CommPort", u"40000"),
+         {},
+         u"The stored port number \"40000\" is out of range.",
+         1,
+         u"9600,n,8,1",
+         0},
+        {"port far out of range",
+         with(u"CommPort", u"-99999999999999999999999"),
+         {},
+         u"The stored port number \"-99999999999999999999999\" is out of range.",
+         1,
+         u"9600,n,8,1",
+         0},
+        {"port refused by the control",
+         with(u"CommPort", u"0"),
+         {},
+         RefusalOf([](FakeSerialControl& c) { c.SetCommPort(0); }),
+         1,
+         u"9600,n,8,1",
+         0},
+        {"settings refused by the control",
+         {{u"CommPort", u"3"}, {u"Settings", u"9600,x,8,1"}, {u"Handshaking", u"2"}},
+         {},
+         RefusalOf([](FakeSerialControl& c) { c.SetSettings(u"9600,x,8,1"); }),
+         3,
+         u"9600,n,8,1",
+         0},
+        {"handshaking not a number",
+         with(u"Handshaking", u"two"),
+         {},
+         u"The stored handshaking code \"two\" is not a number.",
+         1,
+         u"19200,e,7,1",
+         0},
+        {"handshaking out of range",
+         with(u"Handshaking", u"4294967296"),
+         {},
+         u"The stored handshaking code \"4294967296\" is out of range.",
+         1,
+         u"19200,e,7,1",
+         0},
+        {"handshaking refused by the control",
+         with(u"Handshaking", u"7"),
+         {},
+         RefusalOf([](FakeSerialControl& c) { c.SetHandshaking(7); }),
+         1,
+         u"19200,e,7,1",
+         0},
+        {"port absent",
+         with(u"CommPort", u"9"),
+         {},
+         u"COM9: The system cannot find the file specified.",
+         9,
+         u"19200,e,7,1",
+         2},
+        {"port busy", good_rest, {1}, u"COM1: Access is denied.", 1, u"19200,e,7,1", 2},
+    };
+    for (const Case& c : cases) {
+        Rig rig(c.stored);
+        rig.comm.busy_ports = c.busy;
+        const auto before = rig.store.values;
+        ASSERT_NO_THROW(rig.terminal.Form_Load()) << c.label;
+        EXPECT_FALSE(rig.comm.PortOpen()) << c.label;
+        EXPECT_EQ(rig.comm.LastOpen(), std::nullopt) << c.label;
+        EXPECT_EQ(rig.comm.CommPort(), c.port) << c.label;
+        EXPECT_EQ(rig.comm.Settings(), c.settings) << c.label;
+        EXPECT_EQ(rig.comm.Handshaking(), c.handshaking) << c.label;
+        EXPECT_EQ(rig.store.values, before) << c.label;
+        ExpectTrayUp(rig, c.label);
+        ASSERT_EQ(rig.form.message_boxes.size(), 1u) << c.label;
+        const auto& box = rig.form.message_boxes[0];
+        EXPECT_EQ(ToUtf8(box.prompt), ToUtf8(c.description)) << c.label;
+        EXPECT_EQ(box.style, msgbox::kOkOnly | msgbox::kIconExclamation) << c.label;
+        EXPECT_EQ(box.title, u"Corvanta") << c.label;
+
+        // The program stays usable: unloading after a failed start is quiet.
+        int16_t cancel = 0;
+        EXPECT_NO_THROW(rig.terminal.Form_Unload(cancel)) << c.label;
+    }
+}
+
+// Every OnComm event, whatever its kind, reads the whole buffer once and types it as one text, unaltered.
+TEST(frmTerminalRelay, OneReadOneSendOfTheWholeBuffer) {
+    struct Case {
+        const char* label;
+        std::vector<std::string> pieces;  // queued before the one event
+        std::vector<Text> typed;
+    };
+    const Case cases[] = {
+        {"digits and CR", {"12345\r"}, {u"12345\r"}},
+        {"arrived in pieces", {"123", "45", "\r"}, {u"12345\r"}},
+        {"empty buffer", {}, {}},
+        {"sender notation is not escaped", {"a+b^c%d~e{f}g[h](i)"}, {u"a+b^c%d~e{f}g[h](i)"}},
+        {"bytes above 127 in Windows-1252", {"\xE9\x80\x9F\xFF"}, {u"\u00E9\u20AC\u0178\u00FF"}},
+        {"NUL and control characters pass", {std::string("a\0b\x1B\n", 5)}, {Text(u"a\0b\x1B\n", 5)}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.terminal.Form_Load();
+        for (const std::string& piece : c.pieces) {
+            rig.comm.QueueReceived(piece);
+        }
+        ASSERT_NO_THROW(rig.comm.RaiseOnComm()) << c.label;
+        EXPECT_EQ(rig.keys.texts, c.typed) << c.label;
+        EXPECT_EQ(rig.comm.Buffered(), "") << c.label;
+    }
+}
+
+// A double-byte character whose two bytes arrive in two reads is typed once, whole. The walk starts at the
+// block's first byte, since a trail byte can look like a lead byte.
+TEST(frmTerminalRelay, DoubleByteCharacterSplitBetweenReadsIsTypedWhole) {
+    struct Case {
+        const char* label;
+        std::vector<std::string> reads;
+        std::vector<Text> typed;
+    };
+    const Case cases[] = {
+        {"split after the lead byte",
+         {"A\x93",
+          "\xFA"
+          "B"},
+         {u"A", u"\u65E5B"}},
+        {"lead byte alone", {"\x93", "\xFA"}, {u"\u65E5"}},
+        {"whole characters", {"\x93\xFA\x96\x7B"}, {u"\u65E5\u672C"}},
+        {"trail byte in the lead range ends a block", {"x\x81\x81", "y"}, {u"x\u30FB", u"y"}},
+        {"trail byte in the lead range, then a split", {"\x81\x81\x93", "\xFA"}, {u"\u30FB", u"\u65E5"}},
+        {"half-width katakana are single bytes", {"\xB1\xB2"}, {u"\uFF71\uFF72"}},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.ansi.double_byte = true;
+        rig.terminal.Form_Load();
+        for (const std::string& read : c.reads) {
+            rig.comm.Receive(read);
+        }
+        EXPECT_EQ(rig.keys.texts, c.typed) << c.label;
+    }
+}
+
+class ThrowingSender : public FakeKeystrokeSender {
+  public:
+    SendResult SendKeys(TextView text) override {
+        if (fail_next) {
+            fail_next = false;
+            throw Error(u"SendInput: Access is denied.");
+        }
+        return FakeKeystrokeSender::SendKeys(text);
+    }
+    bool fail_next = true;
+};
+
+// A sender that refuses or fails never takes the handler down, and the next block is typed as usual.
+TEST(frmTerminalRelay, SenderFailureIsIgnored) {
+    Rig refusing;
+    refusing.keys.refuse = true;
+    refusing.terminal.Form_Load();
+    EXPECT_NO_THROW(refusing.comm.Receive("12345\r"));
+
+    Rig rig;
+    ThrowingSender sender;
+    frmTerminal terminal(rig.form, rig.comm, rig.tray, rig.store, sender, rig.ansi);
+    terminal.Form_Load();
+    EXPECT_NO_THROW(rig.comm.Receive("lost"));
+    rig.comm.Receive("next");
+    EXPECT_EQ(sender.texts, std::vector<Text>{u"next"});
+}
+
+TEST(frmTerminalUnload, ClosesThePortAndNeverCancels) {
+    Rig rig;
+    rig.terminal.Form_Load();
+    ASSERT_TRUE(rig.comm.PortOpen());
+    for (int16_t cancel : {int16_t{0}, int16_t{1}, int16_t{-1}}) {
+        int16_t value = cancel;
+        rig.terminal.Form_Unload(value);
+        EXPECT_EQ(value, cancel);
+        EXPECT_FALSE(rig.comm.PortOpen());
+    }
+}
+
+}  // namespace
+}  // namespace corvanta
