@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/text.h"
+
+namespace corvanta {
+
+// Modifier bits of a key combination, as in the high byte of VkKeyScanEx's answer. Ctrl+Alt is AltGr.
+inline constexpr uint8_t kShiftBit = 0x01;
+inline constexpr uint8_t kCtrlBit = 0x02;
+inline constexpr uint8_t kAltBit = 0x04;
+
+// The virtual keys the plan types by itself (Windows' values).
+namespace vkey {
+inline constexpr uint8_t kBack = 0x08;
+inline constexpr uint8_t kTab = 0x09;
+inline constexpr uint8_t kReturn = 0x0D;
+inline constexpr uint8_t kShift = 0x10;
+inline constexpr uint8_t kControl = 0x11;
+inline constexpr uint8_t kMenu = 0x12;
+inline constexpr uint8_t kEscape = 0x1B;
+}  // namespace vkey
+
+// A key and the modifiers held with it.
+struct KeyCombination {
+    uint8_t virtual_key = 0;
+    uint8_t shift_state = 0;  // kShiftBit | kCtrlBit | kAltBit; a layout may report further bits
+};
+
+// What the planner asks of the target window's keyboard layout.
+class KeyboardLayout {
+  public:
+    virtual ~KeyboardLayout() = default;
+    // The combination that types this UTF-16 unit on the layout (VkKeyScanEx), or nothing if no key does.
+    virtual std::optional<KeyCombination> KeyFor(char16_t unit) const = 0;
+    // Whether the key starts a dead-key sequence instead of typing its character.
+    virtual bool IsDeadKey(uint8_t virtual_key) const = 0;
+    // The key's scan code on the layout, without the extended prefix; 0 if it has none.
+    virtual uint16_t ScanCode(uint8_t virtual_key) const = 0;
+    // Whether Caps Lock changes what the unit's key types (a letter with an upper and a lower case).
+    virtual bool IsCased(char16_t unit) const = 0;
+};
+
+// One synthesized keyboard event.
+struct InputEvent {
+    enum class Kind : uint8_t { Key, Unicode };
+
+    Kind kind = Kind::Key;
+    bool key_up = false;
+    uint8_t virtual_key = 0;  // Key only
+    uint16_t code = 0;        // Key: the scan code; Unicode: the UTF-16 unit
+    bool extended = false;    // Key only: the key sends the E0 prefix
+
+    bool operator==(const InputEvent&) const = default;
+};
+
+// What carries over from one text to the next.
+struct KeystrokeState {
+    bool after_cr = false;  // the last character handed over was CR: an LF right after it is the same line break
+};
+
+// The events that type `text` on `layout`: CR, TAB, BS and ESC as their keys, LF as Enter unless it directly
+// follows a CR (also one that ended the previous text), other control characters (C0, DEL, C1) not at all, and
+// every other character as its key combination, or as a Unicode unit where no plain combination types it
+// (none, a dead key, modifiers other than Shift and AltGr, or Caps Lock on and the character is a letter).
+// Every key pressed is released within the plan. Updates `state`.
+std::vector<InputEvent> PlanKeystrokes(TextView text,
+                                       const KeyboardLayout& layout,
+                                       bool caps_lock,
+                                       KeystrokeState& state);
+
+// Whether Windows flags the virtual key as extended (the right-hand and navigation keys).
+bool IsExtendedKey(uint8_t virtual_key);
+
+}  // namespace corvanta
