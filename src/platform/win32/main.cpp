@@ -1,5 +1,70 @@
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return 0;
+#include <exception>
+
+#include "core/frmTerminal.h"
+#include "platform/win32/unhandled_error.h"
+#include "platform/win32/win32_ansi_code_page.h"
+#include "platform/win32/win32_control_host.h"
+#include "platform/win32/win32_error.h"
+#include "platform/win32/win32_form_host.h"
+#include "platform/win32/win32_keystroke_sender.h"
+#include "platform/win32/win32_serial_control.h"
+#include "platform/win32/win32_settings_store.h"
+#include "platform/win32/win32_shell_notify.h"
+#include "tray/TrayArea.h"
+
+namespace corvanta::win32 {
+namespace {
+
+int Run(HINSTANCE instance) {
+    // Declaration order is teardown order reversed: the form and its services outlive the tray control, whose
+    // last delete request goes out before the windows are destroyed.
+    Win32AnsiCodePage ansi;
+    Win32SettingsStore settings;
+    Win32KeystrokeSender keys;
+    Win32ShellNotify shell;
+    Win32SerialControl comm;
+    Win32FormHost form(instance);
+    Win32ControlHost control_host(form.hWnd());
+    TrayArea tray(control_host, shell, ansi);
+    control_host.Attach(tray);
+    frmTerminal terminal(form, comm, tray, settings, keys, ansi);
+    form.OnUnload = [&terminal](int16_t& Cancel) { terminal.Form_Unload(Cancel); };
+
+    int exit_code = 0;
+    try {
+        terminal.Form_Load();
+        exit_code = form.RunMessageLoop();
+    } catch (const std::exception& error) {
+        // The form did not load, so no tray icon may be left behind to stand for a program that is not there.
+        ReportUnhandledError(error);
+        exit_code = 1;
+        int16_t cancel = 0;
+        try {
+            terminal.Form_Unload(cancel);
+        } catch (const std::exception& unload_error) {
+            ReportUnhandledError(unload_error);
+        }
+    }
+    tray.UserControl_Terminate();
+    return exit_code;
+}
+
+}  // namespace
+}  // namespace corvanta::win32
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // DLLs come from System32 only, never from the folder the program was started in or the current directory.
+    if (!SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        corvanta::win32::ReportUnhandledError(
+            corvanta::win32::SystemError(u"SetDefaultDllDirectories", GetLastError()));
+        return 1;
+    }
+    try {
+        return corvanta::win32::Run(instance);
+    } catch (const std::exception& error) {
+        corvanta::win32::ReportUnhandledError(error);
+        return 1;
+    }
 }

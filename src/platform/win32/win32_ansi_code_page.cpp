@@ -1,0 +1,80 @@
+#include "platform/win32/win32_ansi_code_page.h"
+
+#include <climits>
+#include <string>
+
+#include "platform/win32/win32_error.h"
+
+namespace corvanta::win32 {
+
+namespace {
+
+// The conversion functions count in int.
+int Length(size_t size, const char16_t* what) {
+    if (size > static_cast<size_t>(INT_MAX)) {
+        throw Error(Text(what) + u": The text is too long.");
+    }
+    return static_cast<int>(size);
+}
+
+}  // namespace
+
+Text Win32AnsiCodePage::ToText(std::string_view ansi) const {
+    // A lone lead byte at the end would be dropped or turned into the code page's default character depending
+    // on the Windows version; make it U+FFFD everywhere.
+    bool lone_lead = false;
+    for (size_t i = 0; i < ansi.size(); ++i) {
+        if (IsLeadByte(static_cast<unsigned char>(ansi[i]))) {
+            lone_lead = i + 1 == ansi.size();
+            ++i;
+        }
+    }
+    if (lone_lead) {
+        ansi.remove_suffix(1);
+    }
+    Text text;
+    if (!ansi.empty()) {
+        const int length = Length(ansi.size(), u"MultiByteToWideChar");
+        const int needed = MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+        if (needed <= 0) {
+            ThrowLastError(u"MultiByteToWideChar");
+        }
+        text.resize(static_cast<size_t>(needed));
+        if (MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, reinterpret_cast<wchar_t*>(text.data()), needed) !=
+            needed) {
+            ThrowLastError(u"MultiByteToWideChar");
+        }
+    }
+    if (lone_lead) {
+        text.push_back(u'\uFFFD');
+    }
+    return text;
+}
+
+std::string Win32AnsiCodePage::ToAnsi(TextView text) const {
+    std::string ansi;
+    if (text.empty()) {
+        return ansi;
+    }
+    const int length = Length(text.size(), u"WideCharToMultiByte");
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int needed = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) {
+        ThrowLastError(u"WideCharToMultiByte");
+    }
+    ansi.resize(static_cast<size_t>(needed));
+    if (WideCharToMultiByte(CP_ACP, 0, wide, length, ansi.data(), needed, nullptr, nullptr) != needed) {
+        ThrowLastError(u"WideCharToMultiByte");
+    }
+    return ansi;
+}
+
+bool Win32AnsiCodePage::IsLeadByte(unsigned char byte) const {
+    return IsDBCSLeadByte(byte) != FALSE;
+}
+
+unsigned Win32AnsiCodePage::CodePage() {
+    return GetACP();
+}
+
+}  // namespace corvanta::win32

@@ -1,0 +1,145 @@
+#include "platform/win32/win32_form_host.h"
+
+#include <memory>
+
+#include "core/app.h"
+#include "platform/win32/unhandled_error.h"
+#include "platform/win32/win32_error.h"
+
+namespace corvanta::win32 {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"CorvantaMainForm";
+
+}  // namespace
+
+Win32FormHost::Win32FormHost(HINSTANCE instance) : instance_(instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &Win32FormHost::WindowProc;
+    wc.hInstance = instance_;
+    wc.lpszClassName = kClassName;
+    if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        ThrowLastError(u"RegisterClassExW");
+    }
+    const Text caption(kAppTitle);
+    // WS_EX_TOOLWINDOW keeps the form off the taskbar and Alt+Tab should anything ever show it.
+    HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, Wide(caption), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
+    if (hwnd == nullptr) {
+        ThrowLastError(u"CreateWindowExW");
+    }
+    window_.Reset(hwnd);
+}
+
+Win32FormHost::~Win32FormHost() {
+    if (window_.Get() != nullptr) {
+        SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
+    }
+}
+
+PictureRef Win32FormHost::LoadResIcon(int id) {
+    // LR_SHARED: the system owns the icon and frees it with the module, so nobody may destroy it, and the same
+    // handle can be given to the shell for the tray without a copy.
+    HANDLE icon = LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, LR_SHARED);
+    if (icon == nullptr) {
+        ThrowLastError(u"Loading the program's icon");
+    }
+    return std::make_shared<IconPicture>(static_cast<HICON>(icon));
+}
+
+void Win32FormHost::SetIcon(PictureRef icon) {
+    icon_ = std::move(icon);
+    const auto handle = icon_ ? static_cast<LPARAM>(icon_->Handle()) : 0;
+    SendMessageW(window_.Get(), WM_SETICON, ICON_SMALL, handle);
+    SendMessageW(window_.Get(), WM_SETICON, ICON_BIG, handle);
+}
+
+void Win32FormHost::Hide() {
+    // The return value is the previous visibility, not a status.
+    ShowWindow(window_.Get(), SW_HIDE);
+}
+
+int Win32FormHost::MsgBox(TextView prompt, uint32_t style, TextView title) {
+    const Text text(prompt);
+    const Text caption(title);
+    // No owner: the form is hidden, and a box owned by a hidden window gets no taskbar button, so it could be
+    // lost behind other windows for good. MB_SETFOREGROUND brings it to the front when it opens (a program
+    // started at logon is otherwise easily covered); MB_TOPMOST is not used, since it would keep covering the
+    // user's work after they have switched away.
+    const int result = MessageBoxW(nullptr, Wide(text), Wide(caption), style | MB_SETFOREGROUND);
+    if (result == 0) {
+        ThrowLastError(u"MessageBoxW");
+    }
+    return result;
+}
+
+void Win32FormHost::Unload() {
+    PostMessageW(window_.Get(), WM_CLOSE, 0, 0);
+}
+
+void Win32FormHost::UnloadNow() {
+    if (unloaded_) {
+        return;
+    }
+    int16_t cancel = 0;
+    if (OnUnload) {
+        OnUnload(cancel);
+    }
+    if (cancel == 0) {
+        unloaded_ = true;
+        PostQuitMessage(0);
+    }
+}
+
+int Win32FormHost::RunMessageLoop() {
+    MSG msg;
+    for (;;) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            return static_cast<int>(msg.wParam);
+        }
+        if (got == -1) {
+            ThrowLastError(u"GetMessageW");
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+LRESULT CALLBACK Win32FormHost::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Win32FormHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self != nullptr) {
+        // An exception must never unwind through the system's code that called us.
+        try {
+            return self->HandleMessage(hwnd, message, wparam, lparam);
+        } catch (const std::exception& error) {
+            ReportUnhandledError(error);
+            return 0;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+LRESULT Win32FormHost::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+        case WM_CLOSE:
+            UnloadNow();
+            return 0;
+        case WM_ENDSESSION:
+            // The process may be ended as soon as this returns: unload now, so the port is closed.
+            if (wparam != FALSE) {
+                UnloadNow();
+            }
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+}
+
+}  // namespace corvanta::win32

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/form_host.h"
+#include "platform/win32/handles.h"
+
+namespace corvanta::win32 {
+
+// An icon known by its handle. It does not own the handle: program icons are loaded shared, and the system
+// keeps a shared icon for the life of the module.
+class IconPicture : public Picture {
+  public:
+    explicit IconPicture(HICON icon) : icon_(icon) {}
+    uintptr_t Handle() const override { return reinterpret_cast<uintptr_t>(icon_); }
+
+  private:
+    HICON icon_;
+};
+
+// The main form: a top-level window captioned with the program title that is never shown. Being top level
+// (not message-only) it receives WM_ENDSESSION and the shell's broadcasts; it is also the parent of the tray
+// control's window.
+class Win32FormHost : public FormHost {
+  public:
+    explicit Win32FormHost(HINSTANCE instance);
+    Win32FormHost(const Win32FormHost&) = delete;
+    Win32FormHost& operator=(const Win32FormHost&) = delete;
+    ~Win32FormHost() override;
+
+    PictureRef LoadResIcon(int id) override;
+    PictureRef Icon() const override { return icon_; }
+    void SetIcon(PictureRef icon) override;
+    void Hide() override;
+    int MsgBox(TextView prompt, uint32_t style, TextView title) override;
+
+    HWND hWnd() const { return window_.Get(); }
+
+    // Called when the form is asked to unload (closed, or the session ends); a handler that sets Cancel to a
+    // non-zero value keeps the form. Once unloaded the message loop ends.
+    std::function<void(int16_t& Cancel)> OnUnload;
+
+    // Asks the form to unload, as closing it would.
+    void Unload();
+
+    // Dispatches messages until the form has unloaded; returns the exit code.
+    int RunMessageLoop();
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    void UnloadNow();
+
+    HINSTANCE instance_;
+    UniqueHwnd window_;
+    PictureRef icon_;
+    bool unloaded_ = false;
+};
+
+}  // namespace corvanta::win32
