@@ -131,6 +131,10 @@ long FakeRegistry::RegSetValueExA(RegKey key,
     if (!handle->writable) {
         return reg::kErrorAccessDenied;
     }
+    // Windows NT counts a string's terminating NUL that the caller left out of size: it reads the byte after.
+    if (IsString(type) && size != 0 && data[size - 1] != '\0' && data[size] == '\0') {
+        ++size;
+    }
     handle->node->values[NameOf(value_name)] = Value{type, std::string(data == nullptr ? "" : data, size)};
     return reg::kErrorSuccess;
 }

@@ -22,6 +22,11 @@ Win32Registry::~Win32Registry() {
 
 bool Win32Registry::Lookup(RegKey key, HKEY* hkey) const {
     const auto value = static_cast<uint32_t>(key);
+    // Key 0 goes to the system as NULL, so that callers see the API's own answer to it.
+    if (value == 0) {
+        *hkey = nullptr;
+        return true;
+    }
     if (value >= kFirstRoot && value <= kLastRoot) {
         *hkey = RootHkey(value);
         return true;
@@ -131,8 +136,10 @@ long Win32Registry::RegDeleteValueA(RegKey key, const std::string& value_name) {
 
 long Win32Registry::RegCloseKey(RegKey key) {
     const auto value = static_cast<uint32_t>(key);
-    if (value >= kFirstRoot && value <= kLastRoot) {
-        return ::RegCloseKey(RootHkey(value));
+    if (value == 0 || (value >= kFirstRoot && value <= kLastRoot)) {
+        HKEY hkey = nullptr;
+        Lookup(key, &hkey);
+        return ::RegCloseKey(hkey);
     }
     const auto it = open_.find(value);
     if (it == open_.end()) {

@@ -42,7 +42,7 @@ class Win32Registry : public Registry {
     long RegCloseKey(RegKey key) override;
 
   private:
-    // The HKEY behind a key, or false for a key this object does not know (0 and closed keys included).
+    // The HKEY behind a key, or false for a key this object did not hand out or has closed.
     bool Lookup(RegKey key, HKEY* hkey) const;
     // The key number for an HKEY a call returned.
     RegKey Track(HKEY hkey);
