@@ -1,0 +1,181 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_control_host.h"
+#include "fakes/fake_picture.h"
+#include "fakes/fake_shell_notify.h"
+#include "platform/shell_notify.h"
+#include "tray/TrayArea.h"
+
+#ifdef CORVANTA_HAVE_WIN32
+#include <windows.h>
+
+#include "platform/win32/win32_control_host.h"
+#include "platform/win32/win32_shell_notify.h"
+#endif
+
+namespace corvanta {
+namespace {
+
+// A shell to ask and a window to register icons under.
+struct ShellBed {
+    std::shared_ptr<void> keep_alive;
+    ShellNotify* shell = nullptr;
+    uintptr_t hwnd = 0;
+    uintptr_t icon = 0;
+};
+
+struct ShellKind {
+    const char* name;
+    std::function<ShellBed()> make;  // an empty bed means: not available here
+};
+
+ShellBed MakeFakeBed() {
+    auto shell = std::make_shared<FakeShellNotify>();
+    return ShellBed{shell, shell.get(), 0x10203, 0x4321};
+}
+
+#ifdef CORVANTA_HAVE_WIN32
+// Under Wine the tray lives in the desktop process, which may still be starting: wait for its window.
+bool WaitForTheShellsTray() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (FindWindowW(L"Shell_TrayWnd", nullptr) == nullptr) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    return true;
+}
+
+ShellBed MakeWin32Bed() {
+    if (std::getenv("DISPLAY") == nullptr || !WaitForTheShellsTray()) {
+        return {};
+    }
+    struct Parts {
+        win32::Win32ControlHost host{nullptr};
+        win32::Win32ShellNotify shell;
+    };
+    auto parts = std::make_shared<Parts>();
+    return ShellBed{parts, &parts->shell, parts->host.hWnd(),
+                    reinterpret_cast<uintptr_t>(LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)))};
+}
+#endif
+
+std::vector<ShellKind> Kinds() {
+    std::vector<ShellKind> kinds{{"Fake", MakeFakeBed}};
+#ifdef CORVANTA_HAVE_WIN32
+    kinds.push_back({"Win32", MakeWin32Bed});
+#endif
+    return kinds;
+}
+
+NotifyIconData Record(const ShellBed& bed, uint32_t id, const char* tip) {
+    NotifyIconData data{};
+    data.cbSize = sizeof(NotifyIconData);
+    data.hWnd = bed.hwnd;
+    data.uID = id;
+    data.uFlags = notify::kFlagMessage | notify::kFlagIcon | notify::kFlagTip;
+    data.uCallbackMessage = 512;
+    data.hIcon = bed.icon;
+    std::memset(data.szTip, ' ', sizeof(data.szTip));
+    std::memcpy(data.szTip, tip, std::strlen(tip) + 1);
+    return data;
+}
+
+class ShellNotifyContract : public ::testing::TestWithParam<ShellKind> {
+  protected:
+    void SetUp() override {
+        bed = GetParam().make();
+        if (bed.shell == nullptr) {
+            GTEST_SKIP() << "no display: the shell's tray is not available";
+        }
+    }
+    void TearDown() override {
+        // Leave no icon behind for the next case, whatever the case did.
+        if (bed.shell != nullptr) {
+            for (uint32_t id : used_ids) {
+                bed.shell->NotifyIcon(notify::kDelete, Record(bed, id, ""));
+            }
+        }
+    }
+    bool Send(uint32_t message, const NotifyIconData& data) {
+        used_ids.push_back(data.uID);
+        return bed.shell->NotifyIcon(message, data);
+    }
+
+    ShellBed bed;
+    std::vector<uint32_t> used_ids;
+};
+
+// What the tray control relies on: an icon lives under its (hWnd, uID) pair from its add to its delete; a
+// request for a pair that has no icon is refused, and so is a second add of a pair that has one.
+TEST_P(ShellNotifyContract, AnIconLivesUnderItsPairFromAddToDelete) {
+    struct Step {
+        const char* what;
+        uint32_t message;
+        uint32_t id;
+        bool expected;
+    };
+    const Step steps[] = {
+        {"modify before any add", notify::kModify, 4101, false},
+        {"delete before any add", notify::kDelete, 4101, false},
+        {"add", notify::kAdd, 4101, true},
+        {"second add of the same pair", notify::kAdd, 4101, false},
+        {"add under another uID", notify::kAdd, 4102, true},
+        {"modify the tip", notify::kModify, 4101, true},
+        {"delete", notify::kDelete, 4101, true},
+        {"modify after the delete", notify::kModify, 4101, false},
+        {"delete again", notify::kDelete, 4101, false},
+        {"the other icon is still there", notify::kModify, 4102, true},
+        {"delete the other", notify::kDelete, 4102, true},
+    };
+    for (const Step& step : steps) {
+        EXPECT_EQ(Send(step.message, Record(bed, step.id, "Corvanta")), step.expected) << step.what;
+    }
+}
+
+// The tray control's tip request sent before its first add: window 0, identifier 0, all else zero.
+TEST_P(ShellNotifyContract, TheZeroRecordMatchesNoIcon) {
+    NotifyIconData zero{};
+    zero.uFlags = notify::kFlagTip;
+    std::memcpy(zero.szTip, "Corvanta", 9);
+    EXPECT_FALSE(bed.shell->NotifyIcon(notify::kModify, zero));
+    EXPECT_FALSE(bed.shell->NotifyIcon(notify::kDelete, zero));
+}
+
+// The tray control's own records reach the shell intact: its add registers the icon under the pair it keeps,
+// and its hide removes it.
+TEST_P(ShellNotifyContract, TheTrayControlsRecordsAreUnderstood) {
+    FakeControlHost host;
+    host.hwnd = bed.hwnd;
+    FakeAnsiCodePage ansi;
+    TrayArea tray(host, *bed.shell, ansi);
+    tray.SetIcon(MakeFakePicture(bed.icon));
+    tray.SetToolTip(u"Corvanta \u00E9");
+    tray.SetVisible(true);
+    NotifyIconData probe = tray.NotifyData();
+    used_ids.push_back(probe.uID);
+    EXPECT_TRUE(bed.shell->NotifyIcon(notify::kModify, probe)) << "the add registered no icon";
+
+    tray.SetVisible(false);
+    EXPECT_FALSE(bed.shell->NotifyIcon(notify::kModify, probe)) << "the hide left the icon";
+}
+
+INSTANTIATE_TEST_SUITE_P(Shells,
+                         ShellNotifyContract,
+                         ::testing::ValuesIn(Kinds()),
+                         [](const ::testing::TestParamInfo<ShellKind>& param) {
+                             return std::string(param.param.name);
+                         });
+
+}  // namespace
+}  // namespace corvanta
