@@ -74,21 +74,24 @@ TEST_F(AboutTest, GetKeyValueByType) {
     }
 }
 
+// Failure empties the caller's text. Opening asks for write rights too, so a user without rights under
+// HKEY_LOCAL_MACHINE cannot read the value.
 TEST_F(AboutTest, GetKeyValueFailureEmptiesText) {
     struct {
         const char* label;
-        bool put;
+        const char* name;  // the value put, or null for no key at all
         std::string data;
         bool refuse;
     } cases[] = {
-        {"key missing", false, "", false},
-        {"value over 1024 bytes", true, std::string(1025, 'q'), false},
-        {"key opened with write rights refused", true, Sz("x"), true},
+        {"key missing", nullptr, "", false},
+        {"value missing", "Other", Sz("x"), false},
+        {"value over 1024 bytes", "Value", std::string(1025, 'q'), false},
+        {"no rights", "Value", Sz("x"), true},
     };
     for (const auto& c : cases) {
         registry = FakeRegistry{};
-        if (c.put) {
-            Put(reg::kRegSz, c.data);
+        if (c.name != nullptr) {
+            registry.Put(reg::kHkeyLocalMachine, "Software\\Test", c.name, reg::kRegSz, c.data);
         }
         registry.refuse_machine_writes = c.refuse;
         Text value = u"unchanged";
@@ -96,18 +99,19 @@ TEST_F(AboutTest, GetKeyValueFailureEmptiesText) {
         EXPECT_EQ(value, u"") << c.label;
         EXPECT_EQ(registry.OpenKeyCount(), 0u) << c.label;
     }
-    registry.Put(reg::kHkeyLocalMachine, "Software\\Test", "Other", reg::kRegSz, Sz("x"));
-    Text value = u"unchanged";
-    EXPECT_FALSE(Get(value)) << "value missing";
-    EXPECT_EQ(value, u"");
 }
 
-// A value with no data is an error for the caller, not a read past the buffer's start; the key is closed.
-TEST_F(AboutTest, GetKeyValueOnEmptyDataThrows) {
-    Put(reg::kRegSz, "");
+// A value with no data has no last byte to test: an error for the caller (whose trap turns it into the
+// message), with the key closed.
+TEST_F(AboutTest, ValueWithoutDataRaises) {
+    registry.Put(reg::kHkeyLocalMachine, kKey, "PATH", reg::kRegSz, "");
     Text value;
-    EXPECT_THROW(Get(value), Error);
+    EXPECT_THROW(
+        about.GetKeyValue(reg::kHkeyLocalMachine, u"SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", u"PATH", value), Error);
     EXPECT_EQ(registry.OpenKeyCount(), 0u);
+    about.StartSysInfo();
+    EXPECT_TRUE(launcher.requests.empty());
+    EXPECT_EQ(Messages(), std::vector<Text>{frmAbout::kUnavailableMessage});
 }
 
 // Which program is asked for, if any, for each way the tool can be registered; every failure ends in the message.
@@ -159,14 +163,6 @@ TEST_F(AboutTest, StartSysInfoPaths) {
             << c.label;
         EXPECT_EQ(registry.OpenKeyCount(), 0u) << c.label;
     }
-}
-
-// A PATH value with no data raises inside the lookup; the trap turns it into the message.
-TEST_F(AboutTest, UnreadablePathEndsInMessage) {
-    registry.Put(reg::kHkeyLocalMachine, kKey, "PATH", reg::kRegSz, "");
-    about.StartSysInfo();
-    EXPECT_TRUE(launcher.requests.empty());
-    EXPECT_EQ(Messages(), std::vector<Text>{frmAbout::kUnavailableMessage});
 }
 
 }  // namespace
