@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,10 @@ struct Parts {
     FakeAnsiCodePage ansi;
     TrayArea tray{host, shell, ansi};
 };
+
+void PrintTo(const HostKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
 
 std::vector<HostKind> Kinds() {
     std::vector<HostKind> kinds{{"Fake", [] {

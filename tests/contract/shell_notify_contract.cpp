@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,10 @@ ShellBed MakeWin32Bed() {
                     reinterpret_cast<uintptr_t>(LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)))};
 }
 #endif
+
+void PrintTo(const ShellKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
 
 std::vector<ShellKind> Kinds() {
     std::vector<ShellKind> kinds{{"Fake", MakeFakeBed}};
