@@ -58,12 +58,15 @@ std::string Win32AnsiCodePage::ToAnsi(TextView text) const {
     }
     const int length = Length(text.size(), u"WideCharToMultiByte");
     const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int needed = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    // No best fit: Windows would otherwise turn look-alikes into other characters (Omega into "O", a
+    // full-width quote into a real one); what the code page lacks becomes "?".
+    const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0) {
         ThrowLastError(u"WideCharToMultiByte");
     }
     ansi.resize(static_cast<size_t>(needed));
-    if (WideCharToMultiByte(CP_ACP, 0, wide, length, ansi.data(), needed, nullptr, nullptr) != needed) {
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, ansi.data(), needed, nullptr, nullptr) !=
+        needed) {
         ThrowLastError(u"WideCharToMultiByte");
     }
     return ansi;
