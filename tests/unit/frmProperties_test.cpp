@@ -124,12 +124,9 @@ TEST_F(PropertiesTest, LoadSurvivesReportsThatDoNotFit) {
         MSComm1.report = Text(c.report);
         dialog.LoadPropertySettings();
         EXPECT_EQ(Selections(), c.selected);
-        EXPECT_EQ(cboSpeed.ListCount(), 16);
-        EXPECT_EQ(cboDataBits.ListCount(), 5);
-        EXPECT_EQ(cboParity.ListCount(), 5);
-        EXPECT_EQ(cboStopBits.ListCount(), 3);
-        EXPECT_EQ(cboFlow.ListCount(), 4);
-        EXPECT_EQ(cboPort.ListCount(), 4);
+        const std::vector<int32_t> counts = {cboPort.ListCount(),   cboSpeed.ListCount(),    cboDataBits.ListCount(),
+                                             cboParity.ListCount(), cboStopBits.ListCount(), cboFlow.ListCount()};
+        EXPECT_EQ(counts, (std::vector<int32_t>{4, 16, 5, 5, 3, 4}));
     }
 }
 
