@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "platform/memory_property_bag.h"
-#include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_error.h"
+#include "platform/win32/window_routing.h"
 #include "tray/TrayArea.h"
 
 namespace corvanta::win32 {
@@ -41,14 +41,7 @@ Win32ControlHost::Win32ControlHost(HWND parent) {
     }
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Win32ControlHost::WindowProc;
-    wc.hInstance = instance;
-    wc.lpszClassName = kClassName;
-    if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        ThrowLastError(u"Registering the tray control's window class");
-    }
+    RegisterWindowClass(instance, kClassName, &RoutingWindowProc<Win32ControlHost>);
     // Never shown: a child of the hidden form, or without one a hidden tool window kept off the taskbar.
     const DWORD style = parent != nullptr ? WS_CHILD : WS_POPUP;
     const DWORD ex_style = parent != nullptr ? 0 : WS_EX_TOOLWINDOW;
@@ -107,24 +100,6 @@ void Win32ControlHost::SetWidth(float twips) {
 
 PictureRef Win32ControlHost::LoadEmptyPicture() {
     return std::make_shared<EmptyPicture>();
-}
-
-LRESULT CALLBACK Win32ControlHost::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Win32ControlHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self != nullptr) {
-        // An exception must never unwind through the system's code that called us.
-        try {
-            return self->HandleMessage(hwnd, message, wparam, lparam);
-        } catch (const std::exception& error) {
-            ReportUnhandledError(error);
-            return 0;
-        }
-    }
-    return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 LRESULT Win32ControlHost::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

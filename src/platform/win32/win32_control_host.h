@@ -4,6 +4,7 @@
 
 #include "platform/form_host.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/window_routing.h"
 
 namespace corvanta {
 class TrayArea;
@@ -47,7 +48,7 @@ class Win32ControlHost : public ControlHost {
     // The face image: a 32 x 32 icon with its border.
     static constexpr float kImage1Twips = 510;
 
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    friend LRESULT CALLBACK RoutingWindowProc<Win32ControlHost>(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     SIZE PixelSize() const;
     void SetPixelSize(int width, int height);

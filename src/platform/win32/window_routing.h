@@ -1,0 +1,38 @@
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <stdexcept>
+
+#include "platform/win32/unhandled_error.h"
+
+namespace corvanta::win32 {
+
+// A window procedure that only routes: every message goes to Owner::HandleMessage of the object passed as
+// CreateWindowEx's last argument (kept in GWLP_USERDATA; the owner clears it before the window goes). Errors
+// stop here: an exception must never unwind through the system's code that called the procedure.
+template <typename Owner>
+LRESULT CALLBACK RoutingWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    if (auto* owner = reinterpret_cast<Owner*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+        try {
+            return owner->HandleMessage(hwnd, message, wparam, lparam);
+        } catch (const std::exception& error) {
+            ReportUnhandledError(error);
+            return 0;
+        } catch (...) {
+            ReportUnhandledError(std::runtime_error("An unexpected error occurred."));
+            return 0;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+// Registers the class once per process; a second registration of the same name is not an error.
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure);
+
+}  // namespace corvanta::win32
