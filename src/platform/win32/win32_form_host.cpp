@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "core/app.h"
-#include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_error.h"
 
 namespace corvanta::win32 {
@@ -15,20 +14,13 @@ constexpr wchar_t kClassName[] = L"CorvantaMainForm";
 }  // namespace
 
 Win32FormHost::Win32FormHost(HINSTANCE instance) : instance_(instance) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &Win32FormHost::WindowProc;
-    wc.hInstance = instance_;
-    wc.lpszClassName = kClassName;
-    if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        ThrowLastError(u"RegisterClassExW");
-    }
+    RegisterWindowClass(instance_, kClassName, &RoutingWindowProc<Win32FormHost>);
     const Text caption(kAppTitle);
     // WS_EX_TOOLWINDOW keeps the form off the taskbar and Alt+Tab should anything ever show it.
     HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, Wide(caption), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance_, this);
     if (hwnd == nullptr) {
-        ThrowLastError(u"CreateWindowExW");
+        ThrowLastError(u"Creating the main window");
     }
     window_.Reset(hwnd);
 }
@@ -106,24 +98,6 @@ int Win32FormHost::RunMessageLoop() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-}
-
-LRESULT CALLBACK Win32FormHost::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Win32FormHost*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self != nullptr) {
-        // An exception must never unwind through the system's code that called us.
-        try {
-            return self->HandleMessage(hwnd, message, wparam, lparam);
-        } catch (const std::exception& error) {
-            ReportUnhandledError(error);
-            return 0;
-        }
-    }
-    return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 LRESULT Win32FormHost::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {

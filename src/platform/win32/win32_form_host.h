@@ -7,6 +7,7 @@
 
 #include "platform/form_host.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/window_routing.h"
 
 namespace corvanta::win32 {
 
@@ -50,7 +51,7 @@ class Win32FormHost : public FormHost {
     int RunMessageLoop();
 
   private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+    friend LRESULT CALLBACK RoutingWindowProc<Win32FormHost>(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     void UnloadNow();
 
