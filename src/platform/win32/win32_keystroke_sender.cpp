@@ -1,0 +1,98 @@
+#include "platform/win32/win32_keystroke_sender.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace corvanta::win32 {
+namespace {
+
+class Win32KeyboardLayout : public KeyboardLayout {
+  public:
+    explicit Win32KeyboardLayout(HKL layout) : layout_(layout) {}
+
+    std::optional<KeyCombination> KeyFor(char16_t unit) const override {
+        const SHORT answer = VkKeyScanExW(static_cast<WCHAR>(unit), layout_);
+        const auto virtual_key = static_cast<uint8_t>(answer & 0xFF);
+        const auto shift_state = static_cast<uint8_t>((answer >> 8) & 0xFF);
+        if (virtual_key == 0xFF && shift_state == 0xFF) {
+            return std::nullopt;
+        }
+        return KeyCombination{virtual_key, shift_state};
+    }
+
+    // Only the key's unshifted meaning is known this way; asking ToUnicodeEx instead would disturb the
+    // system's pending dead-key state.
+    bool IsDeadKey(uint8_t virtual_key) const override {
+        return (MapVirtualKeyExW(virtual_key, MAPVK_VK_TO_CHAR, layout_) & 0x80000000u) != 0;
+    }
+
+    uint16_t ScanCode(uint8_t virtual_key) const override {
+        return static_cast<uint16_t>(MapVirtualKeyExW(virtual_key, MAPVK_VK_TO_VSC, layout_) & 0xFFFF);
+    }
+
+    bool IsCased(char16_t unit) const override {
+        const auto c = static_cast<WCHAR>(unit);
+        return IsCharUpperW(c) || IsCharLowerW(c);
+    }
+
+  private:
+    HKL layout_;
+};
+
+// The layout belongs to the thread of the window with the focus, which is the foreground thread's focus
+// window (possibly a child owned by another thread); with nothing in the foreground, our own thread's.
+HKL TargetLayout() {
+    HWND target = GetForegroundWindow();
+    if (target != nullptr) {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof(info);
+        if (GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndFocus != nullptr) {
+            target = info.hwndFocus;
+        }
+    }
+    HKL layout = target != nullptr ? GetKeyboardLayout(GetWindowThreadProcessId(target, nullptr)) : nullptr;
+    return layout != nullptr ? layout : GetKeyboardLayout(0);
+}
+
+INPUT ToInput(const InputEvent& event) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    KEYBDINPUT& key = input.ki;
+    if (event.kind == InputEvent::Kind::Unicode) {
+        key.wScan = event.code;
+        key.dwFlags = KEYEVENTF_UNICODE;
+    } else {
+        // The virtual key decides; the scan code is there for programs that read it from lParam.
+        key.wVk = event.virtual_key;
+        key.wScan = event.code;
+        key.dwFlags = event.extended ? KEYEVENTF_EXTENDEDKEY : 0;
+    }
+    if (event.key_up) {
+        key.dwFlags |= KEYEVENTF_KEYUP;
+    }
+    return input;
+}
+
+}  // namespace
+
+SendResult Win32KeystrokeSender::SendKeys(TextView text) {
+    const Win32KeyboardLayout layout(TargetLayout());
+    // Caps Lock on would swap the case of letters typed by their keys.
+    const bool caps_lock = (GetKeyState(VK_CAPITAL) & 1) != 0;
+    const std::vector<InputEvent> plan = PlanKeystrokes(text, layout, caps_lock, state_);
+    if (plan.empty()) {
+        return {};
+    }
+    std::vector<INPUT> inputs;
+    inputs.reserve(plan.size());
+    for (const InputEvent& event : plan) {
+        inputs.push_back(ToInput(event));
+    }
+    // SendInput accepts fewer events, without saying which, when User Interface Privilege Isolation blocks
+    // them (a window of higher integrity has the focus) or the desktop is locked; the caller sees the count.
+    const UINT accepted = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    return {plan.size(), accepted};
+}
+
+}  // namespace corvanta::win32

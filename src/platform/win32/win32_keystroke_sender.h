@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/keystroke_plan.h"
+#include "platform/keystroke_sender.h"
+
+namespace corvanta::win32 {
+
+// Types text into the window that has the keyboard focus with one SendInput call per text, using the keys of
+// that window's own keyboard layout.
+class Win32KeystrokeSender : public KeystrokeSender {
+  public:
+    SendResult SendKeys(TextView text) override;
+
+  private:
+    KeystrokeState state_;
+};
+
+}  // namespace corvanta::win32

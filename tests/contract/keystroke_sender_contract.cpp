@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fakes/fake_keystroke_sender.h"
+#include "platform/keystroke_sender.h"
+
+#ifdef CORVANTA_HAVE_WIN32
+#include <windows.h>
+
+#include "platform/win32/win32_error.h"
+#include "platform/win32/win32_keystroke_sender.h"
+#endif
+
+namespace corvanta {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The senders the contract holds for, by name.
+std::unique_ptr<KeystrokeSender> MakeSender(const std::string& name) {
+#ifdef CORVANTA_HAVE_WIN32
+    if (name == "Win32") {
+        return std::make_unique<win32::Win32KeystrokeSender>();
+    }
+#endif
+    EXPECT_EQ(name, "Fake");
+    return std::make_unique<FakeKeystrokeSender>();
+}
+
+std::vector<std::string> SenderNames() {
+#ifdef CORVANTA_HAVE_WIN32
+    return {"Fake", "Win32"};
+#else
+    return {"Fake"};
+#endif
+}
+
+class KeystrokeSenderContract : public testing::TestWithParam<std::string> {};
+
+// An empty text needs no events; a text the system takes is accepted whole.
+TEST_P(KeystrokeSenderContract, ReportsEventsAndAcceptance) {
+    const auto sender = MakeSender(GetParam());
+    const SendResult none = sender->SendKeys(u"");
+    EXPECT_EQ(none.events, 0u);
+    EXPECT_EQ(none.accepted, 0u);
+    const SendResult typed = sender->SendKeys(u"ab");
+    EXPECT_GT(typed.events, 0u);
+    EXPECT_EQ(typed.accepted, typed.events);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllSenders,
+                         KeystrokeSenderContract,
+                         testing::ValuesIn(SenderNames()),
+                         [](const testing::TestParamInfo<std::string>& param) { return param.param; });
+
+#ifdef CORVANTA_HAVE_WIN32
+
+// A key message as the target window saw it.
+struct KeyMessage {
+    UINT message;
+    WPARAM virtual_key;
+    UINT scan_code;
+};
+
+// A visible top-level window of this process with a multi-line edit that has the keyboard focus: what the
+// sender types arrives here through the real input queue. One per process, never destroyed: destroying a
+// visible window makes Wine wait two seconds for a window manager that is not there.
+class EditTarget {
+  public:
+    static EditTarget& Get() {
+        static EditTarget* target = new EditTarget();
+        return *target;
+    }
+
+    // Empties the edit and gives it the focus again; false if it does not get it.
+    bool Reset() {
+        SetWindowTextW(edit_, L"");
+        key_messages.clear();
+        SetForegroundWindow(frame_);
+        SetFocus(edit_);
+        return PumpUntil([&] { return GetForegroundWindow() == frame_ && GetFocus() == edit_; });
+    }
+
+    Text Contents() const {
+        std::wstring buffer(static_cast<size_t>(GetWindowTextLengthW(edit_)) + 1, L'\0');
+        const int length = GetWindowTextW(edit_, buffer.data(), static_cast<int>(buffer.size()));
+        return win32::FromWide(buffer.data(), static_cast<size_t>(length));
+    }
+
+    // Runs this thread's messages until done() holds or the deadline passes; returns done().
+    static bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline = 5s) {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        for (;;) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            if (done()) {
+                return true;
+            }
+            if (std::chrono::steady_clock::now() >= end) {
+                return false;
+            }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        }
+    }
+
+    static inline std::vector<KeyMessage> key_messages;
+
+  private:
+    EditTarget() {
+        const HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSW window_class{};
+        window_class.lpfnWndProc = DefWindowProcW;
+        window_class.hInstance = instance;
+        window_class.lpszClassName = L"CorvantaKeystrokeTarget";
+        if (RegisterClassW(&window_class) == 0) {
+            win32::ThrowLastError(u"RegisterClassW");
+        }
+        frame_ = CreateWindowExW(0, window_class.lpszClassName, L"Keystroke target", WS_OVERLAPPEDWINDOW, 40, 40, 480,
+                                 240, nullptr, nullptr, instance, nullptr);
+        if (frame_ == nullptr) {
+            win32::ThrowLastError(u"CreateWindowExW(frame)");
+        }
+        edit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                                0, 0, 460, 200, frame_, nullptr, instance, nullptr);
+        if (edit_ == nullptr) {
+            win32::ThrowLastError(u"CreateWindowExW(EDIT)");
+        }
+        edit_procedure_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(edit_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EditTarget::RecordKeys)));
+        ShowWindow(frame_, SW_SHOW);
+    }
+
+    static LRESULT CALLBACK RecordKeys(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+        if (message == WM_KEYDOWN || message == WM_KEYUP) {
+            key_messages.push_back({message, wparam, static_cast<UINT>((lparam >> 16) & 0x1FF)});
+        }
+        return CallWindowProcW(edit_procedure_, window, message, wparam, lparam);
+    }
+
+    HWND frame_ = nullptr;
+    HWND edit_ = nullptr;
+    static inline WNDPROC edit_procedure_ = nullptr;
+};
+
+bool AnyModifierDown() {
+    for (int key : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
+        if ((GetKeyState(key) & 0x8000) != 0 || (GetAsyncKeyState(key) & 0x8000) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class Win32KeystrokeSenderTyping : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (std::getenv("DISPLAY") == nullptr) {
+            GTEST_SKIP() << "no display to type into";
+        }
+        ASSERT_TRUE(EditTarget::Get().Reset()) << "the edit never got the focus";
+    }
+
+    // Sends each text in turn, waits for the edit to show the expectation and finds no modifier left down.
+    void ExpectTyped(const std::vector<Text>& texts, const Text& expected) {
+        std::string input;
+        win32::Win32KeystrokeSender sender;
+        for (const Text& text : texts) {
+            input.append("[").append(ToUtf8(text)).append("]");
+            const SendResult result = sender.SendKeys(text);
+            EXPECT_EQ(result.accepted, result.events) << "input: " << input;
+        }
+        EditTarget& target = EditTarget::Get();
+        EXPECT_TRUE(EditTarget::PumpUntil([&] { return target.Contents() == expected; }))
+            << "input: " << input << "\nexpected: " << ToUtf8(expected) << "\ngot: " << ToUtf8(target.Contents());
+        EXPECT_FALSE(AnyModifierDown()) << "input: " << input;
+    }
+};
+
+TEST_F(Win32KeystrokeSenderTyping, DigitsAndEnter) {
+    ExpectTyped({u"12345\r"}, u"12345\r\n");
+}
+
+TEST_F(Win32KeystrokeSenderTyping, NotationCharactersArriveLiterally) {
+    ExpectTyped({u"a+b^c%d~e{f}g[h](i) ABC xyz"}, u"a+b^c%d~e{f}g[h](i) ABC xyz");
+}
+
+TEST_F(Win32KeystrokeSenderTyping, CharactersWithoutAKey) {
+    ExpectTyped({u"é€中Ω"}, u"é€中Ω");
+}
+
+TEST_F(Win32KeystrokeSenderTyping, CrLfIsOneLineBreak) {
+    ExpectTyped({u"x\r\ny\nz"}, u"x\r\ny\r\nz");
+}
+
+TEST_F(Win32KeystrokeSenderTyping, CrLfSplitAcrossTextsIsOneLineBreak) {
+    ExpectTyped({u"x\r", u"\ny"}, u"x\r\ny");
+}
+
+TEST_F(Win32KeystrokeSenderTyping, TabAndBackspace) {
+    ExpectTyped({u"a\tb", u"cd\be"}, u"a\tbce");
+}
+
+// Typed as Ctrl+A, Ctrl+B, … they would select all or fire shortcuts and the letters would be lost.
+TEST_F(Win32KeystrokeSenderTyping, ControlCharactersAreDropped) {
+    ExpectTyped({Text(u"a\x01"
+                      u"b\0c\x02\x7F\x85\x1A"
+                      u"d",
+                      10)},
+                u"abcd");
+}
+
+TEST_F(Win32KeystrokeSenderTyping, SurrogatePair) {
+    ExpectTyped({u"<\U0001F600>"}, u"<\U0001F600>");
+}
+
+// Programs that read key messages see the real keys with their scan codes, Shift included, not only packets.
+TEST_F(Win32KeystrokeSenderTyping, KeysCarryScanCodes) {
+    ExpectTyped({u"aA"}, u"aA");
+    const UINT scan_a = MapVirtualKeyW('A', MAPVK_VK_TO_VSC);
+    const UINT scan_shift = MapVirtualKeyW(VK_SHIFT, MAPVK_VK_TO_VSC);
+    ASSERT_NE(scan_a, 0u);
+    const std::vector<std::pair<UINT, WPARAM>> expected = {{WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'}, {WM_KEYDOWN, VK_SHIFT},
+                                                           {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'}, {WM_KEYUP, VK_SHIFT}};
+    const std::vector<KeyMessage>& seen = EditTarget::key_messages;
+    ASSERT_EQ(seen.size(), expected.size());
+    for (size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].message, expected[i].first) << "message " << i;
+        EXPECT_EQ(seen[i].virtual_key, expected[i].second) << "message " << i;
+        EXPECT_EQ(seen[i].scan_code, seen[i].virtual_key == VK_SHIFT ? scan_shift : scan_a) << "message " << i;
+    }
+}
+
+#endif
+
+}  // namespace
+}  // namespace corvanta
