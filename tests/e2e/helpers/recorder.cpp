@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "utf8.h"
+
 namespace {
 
 constexpr UINT_PTR kRefocusTimer = 1;
@@ -16,17 +18,6 @@ constexpr int kEditId = 100;
 HWND g_edit = nullptr;
 std::wstring g_output;
 bool g_readyWritten = false;
-
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-    return bytes;
-}
 
 // Written beside the target and renamed over it, so a reader never sees half a text.
 void WriteWhole(const std::wstring& path, const std::string& bytes) {

@@ -16,18 +16,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "utf8.h"
 
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-    return bytes;
-}
+namespace {
 
 // WriteFile, not WriteConsoleW: the test reads a pipe, and the bytes must be UTF-8 whatever the code page.
 void PrintLine(const std::wstring& line) {
