@@ -64,6 +64,7 @@ class Session:
         self.program = None
         self.unplugged = []
         self.failed = False
+        self.nudges = 0
 
     def tool(self, name):
         return os.path.join(self.helpers, name + ".exe")
@@ -136,10 +137,10 @@ class Session:
         """Whether the tray is empty; if not, points at each icon. Wine drops the icon of a program that ended
         when it next relays a mouse message to it and finds the owner window gone, and not always before."""
         icons = self.tray_icons()
-        self.nudges = getattr(self, "nudges", 0) + 1
+        self.nudges += 1
         for left, top, right, bottom in icons:
-            subprocess.run(["xdotool", "mousemove", str((left + right) // 2 + self.nudges % 2), str((top + bottom) // 2)],
-                           check=False)
+            x, y = (left + right) // 2 + self.nudges % 2, (top + bottom) // 2
+            subprocess.run(["xdotool", "mousemove", str(x), str(y)], check=False)
         if icons:
             subprocess.run(["xdotool", "mousemove", "640", "1000"], check=False)
         return not icons
@@ -287,9 +288,12 @@ def relay_and_expect(s, data, expected, port="COM1"):
 
 
 def case_relay_digits(s):
-    """With nothing stored, COM1 opens with the defaults; digits and CR arrive as typed, CR as a new line."""
+    """With nothing stored, COM1 opens at 9600 baud, 1 stop bit; digits and CR arrive as typed, CR as a new
+    line; nothing is stored."""
     s.clear_settings()
     relay_and_expect(s, b"12345\r", "12345\r\n")
+    speed, stop_bits = s.line_settings("COM1")
+    check((speed, stop_bits) == (9600, 1), f"COM1 runs at {speed} baud with {stop_bits} stop bits, expected 9600, 1")
     check(s.stored("CommPort") is None and s.stored("Settings") is None and s.stored("Handshaking") is None,
           "start-up wrote settings although none were stored")
 
