@@ -1,0 +1,317 @@
+#include "platform/win32/win32_serial_control.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "platform/win32/win32_error.h"
+
+namespace corvanta::win32 {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"CorvantaSerialControl";
+constexpr UINT kWakeMessage = WM_APP + 1;
+constexpr DWORD kReadChunk = 4096;
+
+void RegisterWindowClassOnce(WNDPROC window_proc) {
+    static const bool registered = [window_proc] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = window_proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kWindowClass;
+        if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+            ThrowLastError(u"Registering the serial control's window class");
+        }
+        return true;
+    }();
+    (void)registered;
+}
+
+BYTE ParityCode(char parity) {
+    switch (parity) {
+        case 'e':
+            return EVENPARITY;
+        case 'o':
+            return ODDPARITY;
+        case 'm':
+            return MARKPARITY;
+        case 's':
+            return SPACEPARITY;
+        default:
+            return NOPARITY;
+    }
+}
+
+BYTE StopBitsCode(StopBits stop_bits) {
+    switch (stop_bits) {
+        case StopBits::kOnePointFive:
+            return ONE5STOPBITS;
+        case StopBits::kTwo:
+            return TWOSTOPBITS;
+        default:
+            return ONESTOPBIT;
+    }
+}
+
+}  // namespace
+
+Win32SerialControl::Win32SerialControl() : line_(ParseLineSettings(kInitialSettings)) {
+    RegisterWindowClassOnce(&WindowProc);
+    window_.Reset(CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
+                                  nullptr));
+    if (window_.Get() == nullptr) {
+        ThrowLastError(u"Creating the serial control's window");
+    }
+    SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+Win32SerialControl::~Win32SerialControl() {
+    Close();
+    if (window_.Get() != nullptr) {
+        SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
+    }
+}
+
+LRESULT CALLBACK Win32SerialControl::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    auto* self = reinterpret_cast<Win32SerialControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == kWakeMessage && self != nullptr) {
+        self->OnWake();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+Error Win32SerialControl::PortError(std::string_view operation, DWORD code) const {
+    Text text = CommPortName(port_) + u": ";
+    if (!operation.empty()) {
+        text += AsciiText(operation) + u": ";
+    }
+    return Error(text + SystemMessage(code));
+}
+
+void Win32SerialControl::SetCommPort(int16_t port) {
+    CheckCommPort(port);
+    if (PortOpen()) {
+        throw CommPortWhileOpenError(port_);
+    }
+    port_ = port;
+}
+
+void Win32SerialControl::SetSettings(TextView settings) {
+    const LineSettings line = ParseLineSettings(settings);
+    if (PortOpen()) {
+        ApplyLineSettings(comm_.Get(), line, handshaking_);
+    }
+    line_ = line;
+}
+
+void Win32SerialControl::SetHandshaking(int32_t code) {
+    CheckHandshaking(code);
+    if (PortOpen()) {
+        ApplyLineSettings(comm_.Get(), line_, code);
+    }
+    handshaking_ = code;
+}
+
+void Win32SerialControl::SetInputLen(int16_t length) {
+    CheckInputLen(length);
+    input_len_ = length;
+}
+
+void Win32SerialControl::SetPortOpen(bool open) {
+    if (open == PortOpen()) {
+        return;
+    }
+    if (open) {
+        Open();
+    } else {
+        Close();
+    }
+}
+
+std::string Win32SerialControl::Input() {
+    std::lock_guard lock(mutex_);
+    const size_t count =
+        input_len_ > 0 ? std::min<size_t>(static_cast<size_t>(input_len_), received_.size()) : received_.size();
+    std::string taken = received_.substr(0, count);
+    received_.erase(0, count);
+    return taken;
+}
+
+void Win32SerialControl::ApplyLineSettings(HANDLE comm, const LineSettings& line, int32_t handshaking) const {
+    DCB previous{};
+    previous.DCBlength = sizeof(previous);
+    if (!GetCommState(comm, &previous)) {
+        throw PortError("Reading the line settings", GetLastError());
+    }
+    DCB dcb = previous;
+    const bool xon_xoff = handshaking == 1 || handshaking == 3;
+    const bool rts_cts = handshaking == 2 || handshaking == 3;
+    dcb.BaudRate = line.speed;
+    dcb.ByteSize = line.data_bits;
+    dcb.Parity = ParityCode(line.parity);
+    dcb.StopBits = StopBitsCode(line.stop_bits);
+    dcb.fBinary = TRUE;
+    dcb.fParity = line.parity != 'n';
+    // Every byte must reach the program as sent: no NUL stripping, no replacement of bytes with parity errors,
+    // and XON/XOFF are data unless software flow control is on.
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fAbortOnError = FALSE;
+    dcb.fOutX = xon_xoff;
+    dcb.fInX = xon_xoff;
+    dcb.fOutxCtsFlow = rts_cts;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
+    // Many devices only send while DTR and RTS are up.
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = rts_cts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.XonLim = static_cast<WORD>(kInputBufferSize / 4);
+    dcb.XoffLim = static_cast<WORD>(kInputBufferSize / 4);
+    if (!SetCommState(comm, &dcb)) {
+        const DWORD error = GetLastError();
+        // Drivers judge combinations (4 data bits, 1.5 stop bits with more than 5 data bits) and may have taken
+        // part of the state before refusing it: put the previous state back, as far as the driver lets us.
+        SetCommState(comm, &previous);
+        throw PortError("Applying the line settings " + ToUtf8(FormatLineSettings(line)), error);
+    }
+}
+
+void Win32SerialControl::Open() {
+    // The \\.\ prefix names the device itself: without it CreateFile finds only COM1 to COM9.
+    const Text path = u"\\\\.\\" + CommPortName(port_);
+    UniqueHandle comm(CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OVERLAPPED, nullptr));
+    if (!comm.Valid()) {
+        throw PortError({}, GetLastError());
+    }
+    if (!SetupComm(comm.Get(), kInputBufferSize, kOutputBufferSize)) {
+        throw PortError("Setting the buffer sizes", GetLastError());
+    }
+    ApplyLineSettings(comm.Get(), line_, handshaking_);
+    // A read returns 1 ms after the last byte of a burst and otherwise waits for the first byte: one read per
+    // block the device sends, with no timer running while the line is quiet.
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = 1;
+    if (!SetCommTimeouts(comm.Get(), &timeouts)) {
+        throw PortError("Setting the read timeouts", GetLastError());
+    }
+    // Bytes left in the driver from before this open belong to an earlier session.
+    if (!PurgeComm(comm.Get(), PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT)) {
+        throw PortError("Clearing the buffers", GetLastError());
+    }
+    UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!stop.Valid()) {
+        throw PortError("Creating an event", GetLastError());
+    }
+    {
+        std::lock_guard lock(mutex_);
+        reader_failed_ = false;
+    }
+    try {
+        reader_ = std::thread(&Win32SerialControl::ReadLoop, this, comm.Get(), stop.Get());
+    } catch (const std::system_error& e) {
+        throw PortError("Starting the reader", static_cast<DWORD>(e.code().value()));
+    }
+    comm_ = std::move(comm);
+    stop_ = std::move(stop);
+}
+
+void Win32SerialControl::Close() {
+    if (reader_.joinable()) {
+        SetEvent(stop_.Get());
+        reader_.join();
+    }
+    comm_.Reset();
+    stop_.Reset();
+    std::lock_guard lock(mutex_);
+    reader_failed_ = false;
+}
+
+void Win32SerialControl::ReadLoop(HANDLE comm, HANDLE stop) {
+    UniqueHandle read_done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!read_done.Valid()) {
+        std::lock_guard lock(mutex_);
+        reader_failed_ = true;
+    }
+    char buffer[kReadChunk];
+    bool stopping = false;
+    while (read_done.Valid() && !stopping) {
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = read_done.Get();
+        DWORD count = 0;
+        if (!ReadFile(comm, buffer, kReadChunk, &count, &overlapped)) {
+            if (GetLastError() != ERROR_IO_PENDING) {
+                break;
+            }
+            const HANDLE waits[] = {stop, read_done.Get()};
+            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0) {
+                // Closing: the read is cancelled, and whatever it took before the cancel is still kept.
+                stopping = true;
+                CancelIoEx(comm, &overlapped);
+            }
+            // The wait must complete even after a cancel: the driver writes into buffer and overlapped until then.
+            if (!GetOverlappedResult(comm, &overlapped, &count, TRUE)) {
+                // When stopping, the failure is our own cancel (ERROR_OPERATION_ABORTED); otherwise the device
+                // went away.
+                if (!stopping) {
+                    break;
+                }
+                count = 0;
+            }
+        }
+        if (count > 0) {
+            Append(buffer, count);
+        }
+    }
+    if (!stopping) {
+        {
+            std::lock_guard lock(mutex_);
+            reader_failed_ = true;
+        }
+        Wake();
+    }
+}
+
+void Win32SerialControl::Append(const char* bytes, DWORD count) {
+    {
+        std::lock_guard lock(mutex_);
+        received_.append(bytes, count);
+    }
+    Wake();
+}
+
+void Win32SerialControl::Wake() {
+    std::lock_guard lock(mutex_);
+    // One wake-up in the queue at a time; the flag clears when the UI thread takes it, so a later append posts
+    // again and none is lost.
+    if (!wake_pending_) {
+        wake_pending_ = PostMessageW(window_.Get(), kWakeMessage, 0, 0) != FALSE;
+    }
+}
+
+void Win32SerialControl::OnWake() {
+    bool failed = false;
+    bool bytes_wait = false;
+    {
+        std::lock_guard lock(mutex_);
+        wake_pending_ = false;
+        failed = reader_failed_;
+        bytes_wait = !received_.empty();
+    }
+    if (failed) {
+        Close();
+    }
+    if ((failed || bytes_wait) && on_comm_) {
+        // An exception must not unwind through the system's message dispatcher.
+        try {
+            on_comm_();
+        } catch (...) {
+        }
+    }
+}
+
+}  // namespace corvanta::win32
