@@ -12,6 +12,8 @@ Environment given to COMMAND: DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, 
 folder), CORVANTA_WINE64 and CORVANTA_WINE32 (the loaders), CORVANTA_PEER_COMn for every port.
 
 Imported as a module, it also gives tests what they need to pull a cable and plug it back (unplug/replug).
+A program running under Wine asks for the same by creating an empty file named unplug-comN or plug-comN in
+CORVANTA_TESTBED; the bed removes the file once the cable is pulled or plugged.
 """
 import argparse
 import os
@@ -20,6 +22,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 WINE64 = "/usr/lib/wine/wine64"
@@ -108,6 +111,8 @@ class Bed:
         self.display = display
         self.procs = []
         self.env = dict(os.environ)
+        self.requests_stop = threading.Event()
+        self.requests_thread = None
 
     def up(self):
         env = self.env
@@ -161,10 +166,34 @@ class Bed:
                          stderr=server_log, start_new_session=True)
         server_log.close()
         _run_quiet([WINE64, "cmd", "/c", "exit", "0"], env)
+        self.requests_thread = threading.Thread(target=self._serve_cable_requests, daemon=True)
+        self.requests_thread.start()
         return env
+
+    def _serve_cable_requests(self):
+        """Pulls or plugs a cable when a program under Wine asks by a request file (see the module's doc)."""
+        actions = {"unplug": unplug, "plug": plug}
+        failed = set()
+        while not self.requests_stop.wait(0.02):
+            for name in os.listdir(self.dir):
+                action, _, port = name.partition("-")
+                port = port.upper()
+                if action not in actions or port not in self.ports or port in self.devices or name in failed:
+                    continue
+                try:
+                    actions[action](self.dir, port)
+                except (OSError, TimeoutError) as e:
+                    # The request stays: the program sees no answer and reports it.
+                    print(f"testbed: {action} {port} failed: {e}", file=sys.stderr)
+                    failed.add(name)
+                    continue
+                os.unlink(os.path.join(self.dir, name))
 
     def down(self):
         env = self.env
+        self.requests_stop.set()
+        if self.requests_thread is not None:
+            self.requests_thread.join()
         if "WINEPREFIX" in env:
             _run_quiet(["wineserver", "-k"], env, timeout=60)
         for port in self.ports:
