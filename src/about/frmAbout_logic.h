@@ -13,7 +13,9 @@ namespace corvanta {
 // The About dialog's behaviour: the System Information launcher. Its window routes BtnSysInfo_Click here.
 class frmAbout {
   public:
-    static constexpr uint32_t kKeyAccess = 0x2003F;  // READ_CONTROL and every key-specific right
+    // KEY_READ: the tool's keys live under HKEY_LOCAL_MACHINE, where asking for write rights as well would
+    // fail for every user without administrator rights.
+    static constexpr uint32_t kKeyAccess = 0x20019;
     static constexpr uint32_t kValueBufferSize = 1024;
     static constexpr char16_t kUnavailableMessage[] = u"System Information Is Unavailable At This Time";
 
