@@ -11,7 +11,8 @@ CORVANTA_PEER_COMn, which a test opens to write into (or read from) the serial l
 Environment given to COMMAND: DISPLAY, WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES, CORVANTA_TESTBED (the bed's
 folder), CORVANTA_WINE64 and CORVANTA_WINE32 (the loaders), CORVANTA_PEER_COMn for every port.
 
-Imported as a module, it also gives tests what they need to pull a cable and plug it back (unplug/replug).
+Imported as a module, it also gives tests what they need to pull a cable and plug it back (unplug/replug),
+and to clear what an earlier program left on a line that a pty cannot honour (forget_parity).
 A program running under Wine asks for the same by creating an empty file named unplug-comN or plug-comN in
 CORVANTA_TESTBED; the bed removes the file once the cable is pulled or plugged.
 """
@@ -22,6 +23,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import termios
 import threading
 import time
 
@@ -81,6 +83,21 @@ def unplug(bed_dir, port):
         pass
     wait_for(lambda: not _alive(pid), 10, f"socat for {port} to end")
     os.unlink(pid_file)
+
+
+def forget_parity(bed_dir, port):
+    """Clears the parity check an earlier program left on COMn's line, as on a freshly plugged adapter.
+
+    A pty keeps no parity and always 8 data bits, and glibc's tcsetattr reports that as EINVAL unless some
+    other flag changed in the same call; so under Wine, setting a parity on a pty whose parity check (INPCK)
+    is already on fails with ERROR_INVALID_PARAMETER. Real serial devices take the setting."""
+    fd = os.open(wine_side_path(bed_dir, port), os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        attributes = termios.tcgetattr(fd)
+        attributes[0] &= ~termios.INPCK
+        termios.tcsetattr(fd, termios.TCSANOW, attributes)
+    finally:
+        os.close(fd)
 
 
 def _alive(pid):
