@@ -1,5 +1,8 @@
 #include "platform/keystroke_plan.h"
 
+#include <iterator>
+#include <utility>
+
 namespace corvanta {
 namespace {
 
@@ -18,6 +21,10 @@ bool IsLowSurrogate(char16_t unit) {
 bool IsUntypedControl(char16_t unit) {
     return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
 }
+
+constexpr std::pair<uint8_t, uint8_t> kModifiers[] = {{kShiftBit, vkey::kShift},
+                                                      {kCtrlBit, vkey::kControl},
+                                                      {kAltBit, vkey::kMenu}};
 
 class Planner {
   public:
@@ -38,25 +45,16 @@ class Planner {
 
     // Modifiers go down before the key and come up after it, in reverse order, so none stays down.
     void Combination(KeyCombination combination) {
-        const uint8_t shift = combination.shift_state;
-        if (shift & kShiftBit) {
-            Key(vkey::kShift, false);
-        }
-        if (shift & kCtrlBit) {
-            Key(vkey::kControl, false);
-        }
-        if (shift & kAltBit) {
-            Key(vkey::kMenu, false);
+        for (const auto& [bit, key] : kModifiers) {
+            if (combination.shift_state & bit) {
+                Key(key, false);
+            }
         }
         Press(combination.virtual_key);
-        if (shift & kAltBit) {
-            Key(vkey::kMenu, true);
-        }
-        if (shift & kCtrlBit) {
-            Key(vkey::kControl, true);
-        }
-        if (shift & kShiftBit) {
-            Key(vkey::kShift, true);
+        for (auto modifier = std::rbegin(kModifiers); modifier != std::rend(kModifiers); ++modifier) {
+            if (combination.shift_state & modifier->first) {
+                Key(modifier->second, true);
+            }
         }
     }
 

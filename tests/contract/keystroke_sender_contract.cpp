@@ -195,7 +195,7 @@ TEST_F(Win32KeystrokeSenderTyping, NotationCharactersArriveLiterally) {
 }
 
 TEST_F(Win32KeystrokeSenderTyping, CharactersWithoutAKey) {
-    ExpectTyped({u"é€中Ω"}, u"é€中Ω");
+    ExpectTyped({u"\u00E9\u20AC\u4E2D\u03A9"}, u"\u00E9\u20AC\u4E2D\u03A9");
 }
 
 TEST_F(Win32KeystrokeSenderTyping, CrLfIsOneLineBreak) {
@@ -221,6 +221,23 @@ TEST_F(Win32KeystrokeSenderTyping, ControlCharactersAreDropped) {
 
 TEST_F(Win32KeystrokeSenderTyping, SurrogatePair) {
     ExpectTyped({u"<\U0001F600>"}, u"<\U0001F600>");
+}
+
+// Caps Lock on would swap the case of letters typed by their keys.
+TEST_F(Win32KeystrokeSenderTyping, CapsLockDoesNotChangeCase) {
+    const auto caps_lock_on = [] { return (GetKeyState(VK_CAPITAL) & 1) != 0; };
+    const auto toggle_caps_lock = [] {
+        INPUT inputs[2] = {};
+        inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+        inputs[0].ki.wVk = inputs[1].ki.wVk = VK_CAPITAL;
+        inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, inputs, sizeof(INPUT));
+    };
+    toggle_caps_lock();
+    ASSERT_TRUE(EditTarget::PumpUntil(caps_lock_on)) << "Caps Lock did not come on";
+    ExpectTyped({u"aB1"}, u"aB1");
+    toggle_caps_lock();
+    EXPECT_TRUE(EditTarget::PumpUntil([&] { return !caps_lock_on(); })) << "Caps Lock stayed on";
 }
 
 // Programs that read key messages see the real keys with their scan codes, Shift included, not only packets.

@@ -56,13 +56,17 @@ void AddLettersAndDigits(FakeLayout& layout) {
     layout.keys[u' '] = {0x20, 0};
 }
 
+// What Shift types on the digit keys 0 to 9.
+void AddShiftedDigits(FakeLayout& layout, std::u16string_view shifted) {
+    for (uint8_t d = 0; d < 10; ++d) {
+        layout.keys[shifted[d]] = {static_cast<uint8_t>('0' + d), kShiftBit};
+    }
+}
+
 FakeLayout UsLayout() {
     FakeLayout us;
     AddLettersAndDigits(us);
-    const std::u16string_view shifted_digits = u")!@#$%^&*(";
-    for (uint8_t d = 0; d < 10; ++d) {
-        us.keys[shifted_digits[d]] = {static_cast<uint8_t>('0' + d), kShiftBit};
-    }
+    AddShiftedDigits(us, u")!@#$%^&*(");
     us.AddKeys(0xBD, u"-_");
     us.AddKeys(0xBB, u"=+");
     us.AddKeys(0xDB, u"[{");
@@ -82,10 +86,7 @@ FakeLayout UsLayout() {
 FakeLayout GermanLayout() {
     FakeLayout de;
     AddLettersAndDigits(de);
-    const std::u16string_view shifted_digits = u"=!\"§$%&/()";
-    for (uint8_t d = 0; d < 10; ++d) {
-        de.keys[shifted_digits[d]] = {static_cast<uint8_t>('0' + d), kShiftBit};
-    }
+    AddShiftedDigits(de, u"=!\"§$%&/()");
     de.AddKeys(0xDB, u"ß?");
     de.AddKeys(0xDD, u"´`");
     de.AddKeys(0xDC, u"^°");
