@@ -324,7 +324,8 @@ def case_stored_port_above_10(s):
 
 
 def case_bad_stored_port(s):
-    """A stored port number that is not a number gives one message box, and the tray icon is still shown."""
+    """A stored port number that is not a number gives one message box, leaves the port closed, and the tray
+    icon is still shown."""
     s.clear_settings()
     s.store("CommPort", "abc")
     s.start_program()
@@ -342,6 +343,8 @@ def case_bad_stored_port(s):
     testbed.wait_for(lambda: not s.message_boxes("Corvanta"), 10, "the message box to close")
     s.wait_ready()
     check(not s.message_boxes("Corvanta"), "a second message box followed the first")
+    com1 = os.path.realpath(testbed.wine_side_path(s.bed, "COM1"))
+    check(not s.program_holds(com1), "the port was opened although its stored number was refused")
     check(s.stored("CommPort") == "abc", f"start-up rewrote the stored port: {s.stored('CommPort')!r}")
 
 
