@@ -5,6 +5,7 @@
 
 #include "config/port_settings.h"
 #include "core/app.h"
+#include "core/mod1_registry.h"
 
 namespace corvanta {
 
@@ -34,9 +35,23 @@ frmTerminal::frmTerminal(FormHost& form,
                          corvanta::TrayArea& tray,
                          SettingsStore& settings,
                          KeystrokeSender& keys,
-                         AnsiCodePage& ansi)
-    : MSComm1(comm), TrayArea(tray), form_(form), settings_(settings), keys_(keys), ansi_(ansi) {
+                         AnsiCodePage& ansi,
+                         TerminalMenuServices menu)
+    : MSComm1(comm),
+      TrayArea(tray),
+      Menu(menu.Menu),
+      form_(form),
+      settings_(settings),
+      keys_(keys),
+      ansi_(ansi),
+      dialogs_(menu.dialogs),
+      registry_(menu.registry),
+      app_(menu.app),
+      unload_(std::move(menu.unload)) {
+    Menu.Load(kMenuItems);
     MSComm1.SetOnComm([this] { MSComm1_OnComm(); });
+    // Only the release of a button opens the menu; moves, presses and double clicks are not handled.
+    TrayArea.MouseUp = [this](int16_t& Button) { TrayArea_MouseUp(Button); };
 }
 
 std::optional<Text> frmTerminal::OpenPortFromStore() {
@@ -69,6 +84,7 @@ void frmTerminal::Form_Load() {
 
     // The auto-start check mark is refreshed here, before any message box: the tray menu is live while the
     // box waits for the user.
+    RefreshAutoStartCheck();
 
     if (port_failure) {
         form_.MsgBox(*port_failure, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
@@ -99,6 +115,62 @@ void frmTerminal::Form_Unload(int16_t& /*Cancel*/) {
     if (MSComm1.PortOpen()) {
         MSComm1.SetPortOpen(false);
     }
+}
+
+void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
+    // A second modal show of an open dialog would fail, and a menu over it would only hide it.
+    if (dialogs_.BringOpenDialogToFront()) {
+        return;
+    }
+    const std::optional<int> chosen = Menu.Popup(popup::kLeftAlign | popup::kRightButton);
+    if (!chosen) {
+        return;
+    }
+    switch (*chosen) {
+        case mmPortSettinges:
+            mmPortSettinges_Click();
+            break;
+        case AutoStart:
+            AutoStart_Click();
+            break;
+        case mmAbout:
+            mmAbout_Click();
+            break;
+        case mmExit:
+            mmExit_Click();
+            break;
+        default:
+            break;
+    }
+}
+
+void frmTerminal::mmPortSettinges_Click() {
+    dialogs_.ShowProperties();
+}
+
+void frmTerminal::mmAbout_Click() {
+    dialogs_.ShowAbout();
+}
+
+void frmTerminal::AutoStart_Click() {
+    // The check mark, not a fresh read, decides; the read-back below then shows what really happened.
+    if (Menu.Checked(AutoStart)) {
+        RegDeleteValueOf(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle);
+    } else {
+        RegWriteString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle,
+                       AutoStartCommandPath(app_.Path(), app_.EXEName()));
+    }
+    RefreshAutoStartCheck();
+}
+
+void frmTerminal::RefreshAutoStartCheck() {
+    Menu.SetChecked(AutoStart, !RegReadString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle).empty());
+}
+
+void frmTerminal::mmExit_Click() {
+    // The icon goes first, so it never stands for a program that is already shutting down.
+    TrayArea.SetVisible(false);
+    unload_();
 }
 
 }  // namespace corvanta

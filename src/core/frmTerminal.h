@@ -1,12 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "platform/ansi_code_page.h"
+#include "platform/app_info.h"
+#include "platform/dialogs.h"
 #include "platform/form_host.h"
 #include "platform/keystroke_sender.h"
+#include "platform/popup_menu.h"
+#include "platform/registry.h"
 #include "platform/serial_control.h"
 #include "platform/settings_store.h"
 #include "tray/TrayArea.h"
@@ -16,8 +21,31 @@ namespace corvanta {
 // The icon resource of the program: the form's icon and, through it, the tray icon.
 inline constexpr int kProgramIconResource = 101;
 
+// The items of the tray menu `Menu`, by id.
+enum MenuItemId : int { mmPortSettinges = 1, AutoStart, mmLine, mmAbout, mmExit };
+
+inline constexpr MenuItemDef kMenuItems[] = {
+    {mmPortSettinges, u"CommPort Properties"},
+    {AutoStart, u"Run at Start Windows"},
+    {mmLine, u"-"},
+    {mmAbout, u"About"},
+    {mmExit, u"Exit"},
+};
+
+// What the tray menu's commands work with besides the form's own services.
+struct TerminalMenuServices {
+    PopupMenu& Menu;
+    Dialogs& dialogs;
+    Registry& registry;
+    const AppInfo& app;
+    // The run-time's unload of this form: raises Form_Unload right away, and the message loop ends after the
+    // current message.
+    std::function<void()> unload;
+};
+
 // The hidden main form: brings the port and the tray icon up, types every block the port receives into the
-// focused window, and closes the port when it unloads. It owns nothing; the services outlive it.
+// focused window, offers the tray menu, and closes the port when it unloads. It owns nothing; the services
+// outlive it.
 class frmTerminal {
   public:
     frmTerminal(FormHost& form,
@@ -25,7 +53,8 @@ class frmTerminal {
                 corvanta::TrayArea& tray,
                 SettingsStore& settings,
                 KeystrokeSender& keys,
-                AnsiCodePage& ansi);
+                AnsiCodePage& ansi,
+                TerminalMenuServices menu);
     frmTerminal(const frmTerminal&) = delete;
     frmTerminal& operator=(const frmTerminal&) = delete;
 
@@ -39,10 +68,24 @@ class frmTerminal {
     // Closes the port; Cancel is left as it is, so the unload always goes ahead.
     void Form_Unload(int16_t& Cancel);
 
+    // Pops the menu up at the cursor, whichever button was released, and runs the chosen item's command. While
+    // a dialog is open the dialog comes to the front instead: its command is still waiting for it to close.
+    void TrayArea_MouseUp(int16_t& Button);
+
+    void mmPortSettinges_Click();
+    void AutoStart_Click();
+    void mmAbout_Click();
+    // Removes the tray icon, then unloads the form, which closes the port; the process then ends by itself.
+    void mmExit_Click();
+
     SerialControl& MSComm1;
     corvanta::TrayArea& TrayArea;
+    PopupMenu& Menu;
 
   private:
+    // The check mark of AutoStart follows what the registry holds.
+    void RefreshAutoStartCheck();
+
     // Applies the stored port values and opens the port; the description of the first failure, if any.
     std::optional<Text> OpenPortFromStore();
 
@@ -50,6 +93,10 @@ class frmTerminal {
     SettingsStore& settings_;
     KeystrokeSender& keys_;
     AnsiCodePage& ansi_;
+    Dialogs& dialogs_;
+    Registry& registry_;
+    const AppInfo& app_;
+    std::function<void()> unload_;
     // A lead byte of a double-byte code page that came last in a read, waiting for its trail byte.
     std::string pending_lead_;
 };

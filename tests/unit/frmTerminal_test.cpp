@@ -8,10 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "core/mod1_registry.h"
 #include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_app_info.h"
 #include "fakes/fake_control_host.h"
+#include "fakes/fake_dialogs.h"
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_keystroke_sender.h"
+#include "fakes/fake_popup_menu.h"
+#include "fakes/fake_registry.h"
 #include "fakes/fake_serial_control.h"
 #include "fakes/fake_settings_store.h"
 #include "fakes/fake_shell_notify.h"
@@ -35,8 +40,32 @@ struct Rig {
     FakeAnsiCodePage ansi;
     FakeSettingsStore store;
     FakeKeystrokeSender keys;
+    FakePopupMenu menu;
+    FakeDialogs dialogs;
+    FakeRegistry registry;
+    FakeAppInfo app;
     TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form, comm, tray, store, keys, ansi};
+    frmTerminal terminal{form, comm, tray, store, keys, ansi, Services()};
+
+    // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.
+    struct Unload {
+        bool done = false;
+        size_t icons_in_tray = 0;
+        bool port_open = false;
+    } unload;
+
+    TerminalMenuServices Services() {
+        return {menu, dialogs, registry, app, [this] {
+                    unload = {true, shell.icons.size(), comm.PortOpen()};
+                    int16_t cancel = 0;
+                    terminal.Form_Unload(cancel);
+                }};
+    }
+
+    // The shell's callback for the tray icon, carrying a mouse message number.
+    void TrayMouse(uint32_t message) {
+        tray.UserControl_MouseMove(0, 0, static_cast<float>(message) * control_host.TwipsPerPixelX(), 0);
+    }
 };
 
 // Whatever happened to the port, start-up ends with the form hidden and the tray icon shown with the form's own
@@ -297,7 +326,9 @@ TEST(frmTerminalRelay, SenderFailureIsIgnored) {
 
     Rig rig;
     ThrowingSender sender;
-    frmTerminal terminal(rig.form, rig.comm, rig.tray, rig.store, sender, rig.ansi);
+    FakePopupMenu menu;
+    frmTerminal terminal(rig.form, rig.comm, rig.tray, rig.store, sender, rig.ansi,
+                         {menu, rig.dialogs, rig.registry, rig.app, [] {}});
     terminal.Form_Load();
     EXPECT_NO_THROW(rig.comm.Receive("lost"));
     rig.comm.Receive("next");
@@ -313,6 +344,220 @@ TEST(frmTerminalUnload, ClosesThePortAndNeverCancels) {
         rig.terminal.Form_Unload(value);
         EXPECT_EQ(value, cancel);
         EXPECT_FALSE(rig.comm.PortOpen());
+    }
+}
+
+constexpr uint32_t kLeftDown = 513, kLeftUp = 514, kRightDown = 516, kRightUp = 517;
+
+const std::string kRunPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+std::optional<FakeRegistry::Value> RunValue(const Rig& rig) {
+    return rig.registry.Get(reg::kHkeyLocalMachine, kRunPath, "Corvanta");
+}
+
+// The stored Run value for a command path: REG_SZ with its terminating NUL.
+FakeRegistry::Value RunEntry(const std::string& command) {
+    return {reg::kRegSz, command + std::string(1, '\0')};
+}
+
+// The menu is the form's, with the fixed captions in display order and no check mark before start-up.
+TEST(frmTerminalMenu, HoldsItsItemsInOrder) {
+    Rig rig;
+    const std::vector<FakePopupMenu::Item> expected = {
+        {mmPortSettinges, u"CommPort Properties"},
+        {AutoStart, u"Run at Start Windows"},
+        {mmLine, u"-"},
+        {mmAbout, u"About"},
+        {mmExit, u"Exit"},
+    };
+    EXPECT_EQ(rig.menu.items, expected);
+}
+
+// Releasing either button over the icon pops the menu up, left-aligned and choosable with either button;
+// moving, pressing and double clicking open nothing.
+TEST(frmTerminalMenu, OnlyAButtonReleaseOpensIt) {
+    const struct {
+        uint32_t message;
+        bool opens;
+    } cases[] = {
+        {512, false},        {kLeftDown, false}, {kLeftUp, true}, {515, false},
+        {kRightDown, false}, {kRightUp, true},   {518, false},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        rig.terminal.Form_Load();
+        rig.TrayMouse(c.message);
+        EXPECT_EQ(rig.menu.popups,
+                  c.opens ? std::vector<uint32_t>{popup::kLeftAlign | popup::kRightButton} : std::vector<uint32_t>{})
+            << "mouse message " << c.message;
+    }
+}
+
+// Each item chosen from the menu runs its own command, and only that one; a dismissed menu runs none.
+TEST(frmTerminalMenu, EachItemRunsItsCommand) {
+    const struct {
+        const char* label;
+        std::optional<int> choice;
+        std::vector<std::string> shown;
+        bool run_value;
+        bool exited;
+    } cases[] = {
+        {"dismissed", std::nullopt, {}, false, false},
+        {"CommPort Properties", mmPortSettinges, {"Properties"}, false, false},
+        {"Run at Start Windows", AutoStart, {}, true, false},
+        {"About", mmAbout, {"About"}, false, false},
+        {"Exit", mmExit, {}, false, true},
+    };
+    for (const auto& c : cases) {
+        for (uint32_t button : {kLeftUp, kRightUp}) {
+            Rig rig;
+            rig.terminal.Form_Load();
+            rig.menu.choice = c.choice;
+            rig.TrayMouse(button);
+            const std::string label = std::string(c.label) + ", mouse message " + std::to_string(button);
+            EXPECT_EQ(rig.dialogs.shown, c.shown) << label;
+            EXPECT_EQ(RunValue(rig).has_value(), c.run_value) << label;
+            EXPECT_EQ(rig.menu.Checked(AutoStart), c.run_value) << label;
+            EXPECT_EQ(rig.unload.done, c.exited) << label;
+            EXPECT_EQ(rig.comm.PortOpen(), !c.exited) << label;
+            EXPECT_EQ(rig.shell.icons.empty(), c.exited) << label;
+        }
+    }
+}
+
+// Exit takes the icon out of the tray before the form unloads and closes the port.
+TEST(frmTerminalMenu, ExitRemovesTheIconBeforeThePortCloses) {
+    Rig rig;
+    rig.terminal.Form_Load();
+    ASSERT_EQ(rig.shell.icons.size(), 1u);
+    rig.menu.choice = mmExit;
+    rig.TrayMouse(kRightUp);
+    ASSERT_TRUE(rig.unload.done);
+    EXPECT_EQ(rig.unload.icons_in_tray, 0u);
+    EXPECT_TRUE(rig.unload.port_open) << "the port closes in Form_Unload, not before";
+    EXPECT_FALSE(rig.tray.Visible());
+    EXPECT_FALSE(rig.comm.PortOpen());
+    EXPECT_TRUE(rig.form.message_boxes.empty()) << "no confirmation is asked";
+}
+
+// While a dialog is open, its command is still waiting: a click on the icon brings that dialog to the front
+// instead of a second menu, whose item would show the open dialog a second time.
+TEST(frmTerminalMenu, TrayClickWhileADialogIsOpenBringsItToFront) {
+    const struct {
+        int item;
+        std::string dialog;
+    } dialogs[] = {{mmPortSettinges, "Properties"}, {mmAbout, "About"}};
+    for (const auto& d : dialogs) {
+        for (uint32_t button : {kLeftUp, kRightUp}) {
+            const std::string label = d.dialog + ", mouse message " + std::to_string(button);
+            Rig rig;
+            rig.terminal.Form_Load();
+            rig.menu.choice = d.item;
+            rig.dialogs.while_open = [&] { ASSERT_NO_THROW(rig.TrayMouse(button)) << label; };
+            rig.TrayMouse(button);
+            EXPECT_EQ(rig.dialogs.shown, std::vector<std::string>{d.dialog}) << label;
+            EXPECT_EQ(rig.dialogs.brought_to_front, std::vector<std::string>{d.dialog}) << label;
+            EXPECT_EQ(rig.menu.popups.size(), 1u) << label << ": no second menu over the dialog";
+
+            // Once it has closed, the menu and the same dialog come again.
+            rig.dialogs.while_open = nullptr;
+            rig.TrayMouse(button);
+            EXPECT_EQ(rig.dialogs.shown, (std::vector<std::string>{d.dialog, d.dialog})) << label;
+        }
+    }
+}
+
+// The check mark shows what the registry holds: set at start-up from the Run value, and after each click read
+// back, so a refused write or delete never leaves it claiming a state the registry does not hold. The click
+// chooses from the check mark, not from a fresh read.
+TEST(frmTerminalAutoStart, ClickTogglesTheRunValueAndTheCheckFollowsTheRegistry) {
+    const std::string ours = "\"C:\\Program Files\\Corvanta\\Corvanta.exe\"";
+    const struct {
+        const char* label;
+        std::optional<FakeRegistry::Value> before;
+        bool refuse_machine_writes;
+        bool checked_at_start;
+        int clicks;
+        std::optional<FakeRegistry::Value> after;
+        bool checked_after;
+    } cases[] = {
+        {"first click writes", std::nullopt, false, false, 1, RunEntry(ours), true},
+        {"second click deletes", std::nullopt, false, false, 2, std::nullopt, false},
+        {"third click writes again", std::nullopt, false, false, 3, RunEntry(ours), true},
+        {"present at start: click deletes", RunEntry("\"D:\\Old\\Corvanta.exe\""), false, true, 1, std::nullopt, false},
+        {"no rights: write refused", std::nullopt, true, false, 1, std::nullopt, false},
+        {"no rights: delete refused", RunEntry(ours), true, true, 1, RunEntry(ours), true},
+        {"empty REG_SZ reads as absent, is written over", FakeRegistry::Value{reg::kRegSz, std::string(1, '\0')}, false,
+         false, 1, RunEntry(ours), true},
+        {"REG_SZ with no data reads as absent", FakeRegistry::Value{reg::kRegSz, ""}, false, false, 1, RunEntry(ours),
+         true},
+        {"REG_EXPAND_SZ reads as absent, REG_SZ written over",
+         FakeRegistry::Value{reg::kRegExpandSz, ours + std::string(1, '\0')}, false, false, 1, RunEntry(ours), true},
+        {"data without NUL reads as present", FakeRegistry::Value{reg::kRegSz, "C:\\x.exe"}, false, true, 1,
+         std::nullopt, false},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        if (c.before) {
+            rig.registry.Put(reg::kHkeyLocalMachine, kRunPath, "Corvanta", c.before->type, c.before->data);
+        }
+        rig.registry.refuse_machine_writes = c.refuse_machine_writes;
+        rig.terminal.Form_Load();
+        EXPECT_EQ(rig.menu.Checked(AutoStart), c.checked_at_start) << c.label;
+        for (int i = 0; i < c.clicks; ++i) {
+            rig.terminal.AutoStart_Click();
+        }
+        EXPECT_EQ(RunValue(rig), c.after) << c.label;
+        EXPECT_EQ(rig.menu.Checked(AutoStart), c.checked_after) << c.label;
+        EXPECT_EQ(rig.registry.OpenKeyCount(), 0u) << c.label;
+    }
+}
+
+// The check mark was set at start-up; another program removed the value since. The click deletes (nothing to
+// delete) and the read-back clears the mark; the next click writes.
+TEST(frmTerminalAutoStart, ValueRemovedBehindTheProgramsBack) {
+    Rig rig;
+    rig.registry.Put(reg::kHkeyLocalMachine, kRunPath, "Corvanta", reg::kRegSz, RunEntry("\"C:\\a.exe\"").data);
+    rig.terminal.Form_Load();
+    ASSERT_TRUE(rig.menu.Checked(AutoStart));
+    RegDeleteValueOf(rig.registry, rig.ansi, kRunKeyRoot, kRunKeyPath, u"Corvanta");
+    rig.terminal.AutoStart_Click();
+    EXPECT_EQ(RunValue(rig), std::nullopt);
+    EXPECT_FALSE(rig.menu.Checked(AutoStart));
+    rig.terminal.AutoStart_Click();
+    EXPECT_TRUE(RunValue(rig).has_value());
+    EXPECT_TRUE(rig.menu.Checked(AutoStart));
+}
+
+// The Run value names the running executable: its folder, "\", its name with ".exe", in double quotes, in
+// the ANSI code page. At a drive's root the folder already ends in "\", which gives two in a row.
+TEST(frmTerminalAutoStart, CommandPathFromTheModulePath) {
+    const struct {
+        const char16_t* module;
+        const char16_t* folder;
+        std::string stored;
+    } cases[] = {
+        {u"C:\\Program Files\\Corvanta\\Corvanta.exe", u"C:\\Program Files\\Corvanta",
+         "\"C:\\Program Files\\Corvanta\\Corvanta.exe\""},
+        {u"C:\\Corvanta.exe", u"C:\\", "\"C:\\\\Corvanta.exe\""},
+        {u"D:\\Tools\\corvanta.EXE", u"D:\\Tools", "\"D:\\Tools\\corvanta.exe\""},
+        {u"E:\\My.Tools\\Corvanta.v2.exe", u"E:\\My.Tools", "\"E:\\My.Tools\\Corvanta.v2.exe\""},
+        {u"C:\\Tools\\Corvanta", u"C:\\Tools", "\"C:\\Tools\\Corvanta.exe\""},
+        {u"\\\\server\\share\\Corvanta.exe", u"\\\\server\\share", "\"\\\\server\\share\\Corvanta.exe\""},
+        {u"C:\\Programme\\Gr\u00F6\u00DFe\\Corvanta.exe", u"C:\\Programme\\Gr\u00F6\u00DFe",
+         "\"C:\\Programme\\Gr\xF6\xDF"
+         "e\\Corvanta.exe\""},
+    };
+    for (const auto& c : cases) {
+        const std::string label = ToUtf8(c.module);
+        const ModulePathParts parts = SplitModulePath(c.module);
+        EXPECT_EQ(ToUtf8(parts.path), ToUtf8(c.folder)) << label;
+        Rig rig;
+        rig.app.path = parts.path;
+        rig.app.exe_name = parts.exe_name;
+        rig.terminal.Form_Load();
+        rig.terminal.AutoStart_Click();
+        EXPECT_EQ(RunValue(rig), RunEntry(c.stored)) << label;
     }
 }
 
