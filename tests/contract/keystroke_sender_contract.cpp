@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -170,13 +171,15 @@ class Win32KeystrokeSenderTyping : public testing::Test {
         ASSERT_TRUE(EditTarget::Get().Reset()) << "the edit never got the focus";
     }
 
-    // Sends each text in turn, waits for the edit to show the expectation and finds no modifier left down.
+    // Sends each text in turn from a thread of its own, as the program's thread is not the target's; waits for
+    // the edit to show the expectation and finds no modifier left down.
     void ExpectTyped(const std::vector<Text>& texts, const Text& expected) {
         std::string input;
         win32::Win32KeystrokeSender sender;
         for (const Text& text : texts) {
             input.append("[").append(ToUtf8(text)).append("]");
-            const SendResult result = sender.SendKeys(text);
+            SendResult result;
+            std::thread([&] { result = sender.SendKeys(text); }).join();
             EXPECT_EQ(result.accepted, result.events) << "input: " << input;
         }
         EditTarget& target = EditTarget::Get();

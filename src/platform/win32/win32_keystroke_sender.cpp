@@ -40,19 +40,36 @@ class Win32KeyboardLayout : public KeyboardLayout {
     HKL layout_;
 };
 
-// The layout belongs to the thread of the window with the focus, which is the foreground thread's focus
-// window (possibly a child owned by another thread); with nothing in the foreground, our own thread's.
-HKL TargetLayout() {
+// The thread that owns the window with the focus: the foreground thread's focus window may be a child owned
+// by another thread. 0 when nothing is in the foreground.
+DWORD TargetThread() {
     HWND target = GetForegroundWindow();
-    if (target != nullptr) {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof(info);
-        if (GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndFocus != nullptr) {
-            target = info.hwndFocus;
-        }
+    if (target == nullptr) {
+        return 0;
     }
-    HKL layout = target != nullptr ? GetKeyboardLayout(GetWindowThreadProcessId(target, nullptr)) : nullptr;
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndFocus != nullptr) {
+        target = info.hwndFocus;
+    }
+    return GetWindowThreadProcessId(target, nullptr);
+}
+
+HKL LayoutOf(DWORD thread) {
+    const HKL layout = thread != 0 ? GetKeyboardLayout(thread) : nullptr;
     return layout != nullptr ? layout : GetKeyboardLayout(0);
+}
+
+// A thread's key state only follows the keyboard while it reads input, so ours does not know the target's
+// Caps Lock: share the target thread's input state for the moment of the question.
+bool CapsLockOn(DWORD thread) {
+    const DWORD self = GetCurrentThreadId();
+    const bool attached = thread != 0 && thread != self && AttachThreadInput(self, thread, TRUE);
+    const bool on = (GetKeyState(VK_CAPITAL) & 1) != 0;
+    if (attached) {
+        AttachThreadInput(self, thread, FALSE);
+    }
+    return on;
 }
 
 INPUT ToInput(const InputEvent& event) {
@@ -77,10 +94,13 @@ INPUT ToInput(const InputEvent& event) {
 }  // namespace
 
 SendResult Win32KeystrokeSender::SendKeys(TextView text) {
-    const Win32KeyboardLayout layout(TargetLayout());
+    if (text.empty()) {
+        return {};
+    }
+    const DWORD target = TargetThread();
+    const Win32KeyboardLayout layout(LayoutOf(target));
     // Caps Lock on would swap the case of letters typed by their keys.
-    const bool caps_lock = (GetKeyState(VK_CAPITAL) & 1) != 0;
-    const std::vector<InputEvent> plan = PlanKeystrokes(text, layout, caps_lock, state_);
+    const std::vector<InputEvent> plan = PlanKeystrokes(text, layout, CapsLockOn(target), state_);
     if (plan.empty()) {
         return {};
     }
