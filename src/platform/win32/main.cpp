@@ -5,13 +5,19 @@
 #include "core/frmTerminal.h"
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_ansi_code_page.h"
+#include "platform/win32/win32_app_info.h"
 #include "platform/win32/win32_control_host.h"
+#include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_form_host.h"
 #include "platform/win32/win32_keystroke_sender.h"
+#include "platform/win32/win32_popup_menu.h"
+#include "platform/win32/win32_process_launcher.h"
+#include "platform/win32/win32_registry.h"
 #include "platform/win32/win32_serial_control.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_shell_notify.h"
+#include "platform/win32/win32_spooler.h"
 #include "tray/TrayArea.h"
 
 namespace corvanta::win32 {
@@ -24,12 +30,19 @@ int Run(HINSTANCE instance) {
     Win32SettingsStore settings;
     Win32KeystrokeSender keys;
     Win32ShellNotify shell;
+    Win32Registry registry;
+    Win32Spooler spooler;
+    Win32ProcessLauncher launcher;
+    Win32AppInfo app;
     Win32SerialControl comm;
+    Win32Dialogs dialogs(instance, comm, settings, spooler, registry, ansi, launcher);
     Win32FormHost form(instance);
+    Win32PopupMenu menu(form.hWnd());
     Win32ControlHost control_host(form.hWnd());
     TrayArea tray(control_host, shell, ansi);
     control_host.Attach(tray);
-    frmTerminal terminal(form, comm, tray, settings, keys, ansi);
+    frmTerminal terminal(form, comm, tray, settings, keys, ansi,
+                         {menu, dialogs, registry, app, [&form] { form.Unload(); }});
     form.OnUnload = [&terminal](int16_t& Cancel) { terminal.Form_Unload(Cancel); };
 
     int exit_code = 0;

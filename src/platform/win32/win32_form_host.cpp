@@ -67,10 +67,6 @@ int Win32FormHost::MsgBox(TextView prompt, uint32_t style, TextView title) {
     return result;
 }
 
-void Win32FormHost::Unload() {
-    PostMessageW(window_.Get(), WM_CLOSE, 0, 0);
-}
-
 void Win32FormHost::UnloadNow() {
     if (unloaded_) {
         return;

@@ -44,8 +44,9 @@ class Win32FormHost : public FormHost {
     // non-zero value keeps the form. Once unloaded the message loop ends.
     std::function<void(int16_t& Cancel)> OnUnload;
 
-    // Asks the form to unload, as closing it would.
-    void Unload();
+    // Unloads the form now, as closing it would: OnUnload runs before this returns, and the message loop ends
+    // once the current message has been handled.
+    void Unload() { UnloadNow(); }
 
     // Dispatches messages until the form has unloaded; returns the exit code.
     int RunMessageLoop();
