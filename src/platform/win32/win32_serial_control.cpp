@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_error.h"
 
 namespace corvanta::win32 {
@@ -233,13 +234,14 @@ void Win32SerialControl::Close() {
 
 void Win32SerialControl::ReadLoop(HANDLE comm, HANDLE stop) {
     UniqueHandle read_done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!read_done.Valid()) {
-        std::lock_guard lock(mutex_);
-        reader_failed_ = true;
-    }
     char buffer[kReadChunk];
     bool stopping = false;
     while (read_done.Valid() && !stopping) {
+        // Reads that complete at once (a busy line) never reach the wait below: look for a close here too.
+        if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) {
+            stopping = true;
+            break;
+        }
         OVERLAPPED overlapped{};
         overlapped.hEvent = read_done.Get();
         DWORD count = 0;
@@ -268,24 +270,23 @@ void Win32SerialControl::ReadLoop(HANDLE comm, HANDLE stop) {
         }
     }
     if (!stopping) {
-        {
-            std::lock_guard lock(mutex_);
-            reader_failed_ = true;
-        }
-        Wake();
+        ReportFailure();
     }
 }
 
 void Win32SerialControl::Append(const char* bytes, DWORD count) {
-    {
-        std::lock_guard lock(mutex_);
-        received_.append(bytes, count);
-    }
-    Wake();
+    std::lock_guard lock(mutex_);
+    received_.append(bytes, count);
+    WakeLocked();
 }
 
-void Win32SerialControl::Wake() {
+void Win32SerialControl::ReportFailure() {
     std::lock_guard lock(mutex_);
+    reader_failed_ = true;
+    WakeLocked();
+}
+
+void Win32SerialControl::WakeLocked() {
     // One wake-up in the queue at a time; the flag clears when the UI thread takes it, so a later append posts
     // again and none is lost.
     if (!wake_pending_) {
@@ -306,10 +307,10 @@ void Win32SerialControl::OnWake() {
         Close();
     }
     if ((failed || bytes_wait) && on_comm_) {
-        // An exception must not unwind through the system's message dispatcher.
         try {
             on_comm_();
-        } catch (...) {
+        } catch (const std::exception& e) {
+            ReportUnhandledError(e);
         }
     }
 }

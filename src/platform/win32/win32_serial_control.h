@@ -49,7 +49,8 @@ class Win32SerialControl : public SerialControl {
     void ApplyLineSettings(HANDLE comm, const LineSettings& line, int32_t handshaking) const;
     void ReadLoop(HANDLE comm, HANDLE stop);
     void Append(const char* bytes, DWORD count);
-    void Wake();
+    void ReportFailure();
+    void WakeLocked();
     void OnWake();
     Error PortError(std::string_view operation, DWORD code) const;
 
