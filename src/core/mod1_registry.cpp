@@ -54,7 +54,9 @@ Text RegReadString(Registry& registry, const AnsiCodePage& ansi, RegKey root, Te
         // A buffer of blanks: what follows shorter data stays blank, and data without a NUL ends at the
         // buffer's end instead of running past it.
         std::string buffer(size, ' ');
-        if (registry.RegQueryValueExA(key, name, nullptr, &type, buffer.data(), &size) == reg::kErrorSuccess) {
+        // The type is checked again: another program may have replaced the value between the two calls.
+        if (registry.RegQueryValueExA(key, name, nullptr, &type, buffer.data(), &size) == reg::kErrorSuccess &&
+            type == reg::kRegSz) {
             Text text = ansi.ToText(buffer);
             const size_t nul = text.find(u'\0');
             result = nul == Text::npos ? std::move(text) : text.substr(0, nul);
