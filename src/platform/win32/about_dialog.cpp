@@ -1,0 +1,213 @@
+#include "platform/win32/about_dialog.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "../../../res/resource.h"
+#include "about/frmAbout_logic.h"
+#include "core/app.h"
+#include "platform/win32/dialog_window.h"
+#include "platform/win32/win32_error.h"
+
+namespace corvanta::win32 {
+
+namespace {
+
+namespace id = about_id;
+
+constexpr char16_t kDisclaimer[] =
+    u"Corvanta is protected by copyright law. Copying, reproducing or distributing this program or any part of "
+    u"it without the written permission of Corvanta Instruments Ltd. is not permitted and may lead to claims "
+    u"for damages and to criminal prosecution in every country.";
+
+constexpr BYTE kArabicCharset = 178;
+constexpr TwipsRect kPicture{120, 75, 1515, 1710};
+
+DialogLayout Layout() {
+    constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+    constexpr TwipsRect kCommentPlaces[] = {
+        {1965, 885, 4335, 195}, {1950, 1170, 2025, 195}, {1950, 1395, 4335, 195}, {1950, 1620, 2025, 195}};
+    constexpr const char16_t* kComments[] = {u"Corvanta Instruments Ltd.", u"Tel. +1 555 0142", u"Fax +1 555 0143",
+                                             u"support@corvanta.example.com"};
+    auto comment = [&](int index) {
+        return DialogControl{id::kComment0 + index, WC_STATICW, kComments[index], kLabel, kCommentPlaces[index]};
+    };
+    return DialogLayout{
+        u"",
+        6960,
+        3030,
+        {
+            {id::kOk, WC_BUTTONW, u"&Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, {5430, 2115, 1365, 345}},
+            {id::kDisclaimer, WC_STATICW, kDisclaimer, kLabel, {195, 2130, 5025, 915}},
+            {id::kTitle, WC_STATICW, u"", kLabel, {1950, 75, 4785, 555}},
+            {id::kVersion, WC_STATICW, u"Version 1.0.0", kLabel, {1935, 615, 4335, 225}},
+            comment(3),
+            comment(1),
+            comment(2),
+            comment(0),
+            {id::kSysInfo, WC_BUTTONW, u"&System Info...", BS_PUSHBUTTON | WS_TABSTOP, {5430, 2520, 1365, 345}},
+        },
+        id::kOk,
+        id::kOk,
+    };
+}
+
+bool FontHasFace(HWND window, HFONT font, const wchar_t* face) {
+    HDC dc = GetDC(window);
+    if (dc == nullptr) {
+        return true;
+    }
+    HGDIOBJ old = SelectObject(dc, font);
+    wchar_t chosen[LF_FACESIZE] = {};
+    const int length = GetTextFaceW(dc, LF_FACESIZE, chosen);
+    SelectObject(dc, old);
+    ReleaseDC(window, dc);
+    return length > 0 && lstrcmpiW(chosen, face) == 0;
+}
+
+// The named face at this size. For a face that is missing, or lacks the character set, the font mapper would
+// pick an arbitrary face that may not even have Latin letters; fall back to the face in the default set, then
+// to the dialog's own face.
+UniqueFont NamedFont(const DialogWindow& dialog, const wchar_t* face, int centipoints, LONG weight, BYTE charset) {
+    LOGFONTW dialog_font{};
+    GetObjectW(dialog.Font(), sizeof(dialog_font), &dialog_font);
+    const struct {
+        const wchar_t* face;
+        BYTE charset;
+    } tries[] = {{face, charset}, {face, DEFAULT_CHARSET}, {dialog_font.lfFaceName, DEFAULT_CHARSET}};
+    UniqueFont font;
+    for (const auto& attempt : tries) {
+        LOGFONTW wanted{};
+        wanted.lfHeight = -MulDiv(centipoints, dialog.DpiY(), 7200);
+        wanted.lfWeight = weight;
+        wanted.lfCharSet = attempt.charset;
+        wcsncpy(wanted.lfFaceName, attempt.face, LF_FACESIZE - 1);
+        font.Reset(CreateFontIndirectW(&wanted));
+        if (font.Get() != nullptr && FontHasFace(dialog.hWnd(), font.Get(), attempt.face)) {
+            break;
+        }
+    }
+    return font;
+}
+
+// The dialog's font, or a smaller size of it when the system's message font is too large for the whole notice
+// to fit above the dialog's bottom edge (it was written for a small font); the label runs to that edge.
+UniqueFont NoticeFont(const DialogWindow& dialog, HWND label) {
+    LOGFONTW font{};
+    GetObjectW(dialog.Font(), sizeof(font), &font);
+    RECT box{};
+    GetWindowRect(label, &box);
+    MapWindowPoints(nullptr, dialog.hWnd(), reinterpret_cast<POINT*>(&box), 2);
+    RECT client{};
+    GetClientRect(dialog.hWnd(), &client);
+    const int room = client.bottom - box.top;
+    SetWindowPos(label, nullptr, 0, 0, box.right - box.left, room, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    UniqueFont fitting;
+    HDC dc = GetDC(label);
+    const LONG largest = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
+    for (LONG height = largest; height >= largest * 3 / 4; --height) {
+        font.lfHeight = -height;
+        fitting.Reset(CreateFontIndirectW(&font));
+        if (dc == nullptr || fitting.Get() == nullptr) {
+            break;
+        }
+        HGDIOBJ old = SelectObject(dc, fitting.Get());
+        RECT needed{0, 0, box.right - box.left, 0};
+        DrawTextW(dc, reinterpret_cast<const wchar_t*>(kDisclaimer), -1, &needed,
+                  DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+        SelectObject(dc, old);
+        if (needed.bottom <= room) {
+            break;
+        }
+    }
+    if (dc != nullptr) {
+        ReleaseDC(label, dc);
+    }
+    return fitting;
+}
+
+void DrawPicture(HDC dc, HBITMAP picture, RECT box) {
+    BITMAP info{};
+    HDC source = CreateCompatibleDC(dc);
+    if (source == nullptr || GetObjectW(picture, sizeof(info), &info) == 0) {
+        DeleteDC(source);
+        return;
+    }
+    HGDIOBJ old = SelectObject(source, picture);
+    // HALFTONE averages the pixels a shrunk picture drops; the mode wants the brush origin set after it.
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, 0, 0, info.bmWidth,
+               info.bmHeight, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+}  // namespace
+
+void ShowAboutDialog(HINSTANCE instance, Registry& reg, const AnsiCodePage& ansi, ProcessLauncher& launcher) {
+    if (BringOpenDialogToFront()) {
+        return;
+    }
+    DialogWindow dialog(instance, Layout());
+    dialog.SetControlFont(id::kTitle,
+                          dialog.KeepFont(NamedFont(dialog, L"Times New Roman", 2175, FW_NORMAL, kArabicCharset)));
+    HFONT comment_font = dialog.KeepFont(NamedFont(dialog, L"MS Sans Serif", 825, FW_BOLD, kArabicCharset));
+    for (int index = 0; index < 4; ++index) {
+        dialog.SetControlFont(id::kComment0 + index, comment_font);
+    }
+    if (HFONT notice_font = dialog.KeepFont(NoticeFont(dialog, dialog.Item(id::kDisclaimer)))) {
+        dialog.SetControlFont(id::kDisclaimer, notice_font);
+    }
+    for (int index = 0; index < 4; ++index) {
+        dialog.WidenToText(id::kComment0 + index);
+    }
+    // The company line keeps the default static colour, which is the window-text colour.
+    dialog.SetTextColour(id::kTitle, RGB(0, 0, 0));
+    dialog.SetTextColour(id::kDisclaimer, RGB(0, 0, 0));
+
+    // Missing only where the program's resources are not linked in (a test): the box then stays empty.
+    const UniqueBitmap picture(
+        static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(IDB_ABOUT), IMAGE_BITMAP, 0, 0, 0)));
+    dialog.OnPaint = [&dialog, &picture](HDC dc) {
+        if (picture.Get() != nullptr) {
+            DrawPicture(
+                dc, picture.Get(),
+                RECT{dialog.PixelsX(kPicture.left), dialog.PixelsY(kPicture.top),
+                     dialog.PixelsX(kPicture.left + kPicture.width), dialog.PixelsY(kPicture.top + kPicture.height)});
+        }
+        // An etched separator: a grey line over a two-pixel white one, both running out at the right edge.
+        RECT client{};
+        GetClientRect(dialog.hWnd(), &client);
+        const int pixel = std::max(1, MulDiv(1, dialog.DpiY(), 96));
+        const RECT grey{dialog.PixelsX(90), dialog.PixelsY(1965), client.right, dialog.PixelsY(1965) + pixel};
+        const RECT white{dialog.PixelsX(105), dialog.PixelsY(1980), client.right, dialog.PixelsY(1980) + 2 * pixel};
+        HBRUSH grey_brush = CreateSolidBrush(RGB(0x80, 0x80, 0x80));
+        FillRect(dc, &grey, grey_brush);
+        DeleteObject(grey_brush);
+        FillRect(dc, &white, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    };
+
+    DialogFormHost host(instance, dialog);
+    frmAbout about(host, reg, ansi, launcher);
+    auto BtnOK_Click = [&dialog] { dialog.Unload(); };
+    dialog.OnCommand = [&](int command) {
+        // Esc and closing the window answer as BtnOK, the dialog's cancel button.
+        if (command == id::kOk || command == IDCANCEL) {
+            BtnOK_Click();
+        } else if (command == id::kSysInfo) {
+            about.BtnSysInfo_Click();
+        }
+    };
+    dialog.ShowModal([&] {
+        // Form_Load
+        dialog.CentreOnScreen();
+        const Text title(kAppTitle);
+        SetDlgItemTextW(dialog.hWnd(), id::kTitle, Wide(title));
+    });
+}
+
+}  // namespace corvanta::win32
