@@ -586,13 +586,17 @@ TEST_P(SerialControlContract, DeviceGoneClosesThePort) {
 std::unique_ptr<SerialLine> MakeFakeLine() {
     return std::make_unique<FakeLine>();
 }
-INSTANTIATE_TEST_SUITE_P(Fake, SerialControlContract, ::testing::Values(&MakeFakeLine));
+// Named, so that test names do not carry the factory's address.
+std::string LineName(const ::testing::TestParamInfo<LineFactory>&) {
+    return "Line";
+}
+INSTANTIATE_TEST_SUITE_P(Fake, SerialControlContract, ::testing::Values(&MakeFakeLine), LineName);
 
 #ifdef CORVANTA_HAVE_WIN32
 std::unique_ptr<SerialLine> MakeWin32Line() {
     return std::make_unique<Win32Line>();
 }
-INSTANTIATE_TEST_SUITE_P(Win32, SerialControlContract, ::testing::Values(&MakeWin32Line));
+INSTANTIATE_TEST_SUITE_P(Win32, SerialControlContract, ::testing::Values(&MakeWin32Line), LineName);
 #endif
 
 }  // namespace
