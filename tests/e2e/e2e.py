@@ -27,6 +27,14 @@ READY_TIMEOUT = 30
 TYPING_TIMEOUT = 10
 SETTINGS_KEY = r"HKCU\Software\Corvanta"
 PROPERTIES_KEY = SETTINGS_KEY + r"\Properties"
+RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
+SPOOLER_PORTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports"
+MENU = ["CommPort Properties", "Run at Start Windows", "-", "About", "Exit"]
+PROPERTIES = "CommPort Properties"
+# Control ids of the properties dialog's lists and buttons.
+PORT, SPEED, DATA_BITS, PARITY, STOP_BITS, FLOW, OK, CANCEL = 1001, 1002, 1003, 1004, 1005, 1006, 1, 2
+# A place on the screen that no window of the tests covers: a click there closes a menu.
+NOWHERE = (640, 1000)
 
 
 class Failure(Exception):
@@ -65,6 +73,7 @@ class Session:
         self.unplugged = []
         self.failed = False
         self.nudges = 0
+        self.undo = []  # registry changes to take back at the end, newest last
 
     def tool(self, name):
         return os.path.join(self.helpers, name + ".exe")
@@ -163,6 +172,181 @@ class Session:
                 return text
         return ""
 
+    # --- The user's hands: pointer, tray menu, dialogs ----------------------------------------------------------
+
+    def click(self, x, y, button=1):
+        subprocess.run(["xdotool", "mousemove", str(x), str(y), "click", str(button)], check=True)
+
+    def click_rect(self, rect, button=1):
+        left, top, right, bottom = rect
+        self.click((left + right) // 2, (top + bottom) // 2, button)
+
+    def key(self, rect, *keys):
+        """Presses keys with the pointer over RECT: without a window manager the X focus follows the pointer."""
+        left, top, right, bottom = rect
+        subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "key", *keys],
+                       check=True)
+
+    def windows(self, window_class):
+        """Visible top-level windows of a class as (hwnd, (left, top, right, bottom), title)."""
+        found = []
+        for line in self.wintool("windows", window_class):
+            head, _, title = line.partition("\t")
+            fields = head.split()
+            if len(fields) == 5:
+                found.append((fields[0], tuple(int(f) for f in fields[1:]), title))
+        return found
+
+    def menus(self):
+        return self.windows("#32768")
+
+    def open_menu(self, button=1):
+        """Clicks the tray icon with BUTTON and returns the pop-up menu's screen rectangle once it is shown. The
+        menu opens where the pointer is when the program handles the click, so the pointer stays put until then."""
+        check(not self.menus(), "a menu is open already")
+        icons = self.tray_icons()
+        check(len(icons) == 1, f"{len(icons)} tray icons, expected Corvanta's one")
+        self.click_rect(icons[0], button)
+        menus = testbed.wait_for(self.menus, 10, f"the tray menu after a click with button {button}")
+        check(len(menus) == 1, f"{len(menus)} menus open after one click")
+        return menus[0][1]
+
+    def close_menu(self):
+        self.click(*NOWHERE)
+        testbed.wait_for(lambda: not self.menus(), 10, "the menu to close after a click elsewhere")
+
+    def reference_menu(self, checked):
+        """Layout and picture of a menu that has the program's captions, shown by wintool: another program's
+        menu cannot be read, but it can be compared pixel by pixel with this one. Made once per test bed."""
+        name = os.path.join(self.bed, f"reference-menu-{'checked' if checked else 'plain'}")
+        if not os.path.exists(name + ".png"):
+            items = [("*" + c if checked and c == "Run at Start Windows" else c) for c in MENU]
+            stop = os.path.join(self.dir, "reference-menu.stop")
+            proc = subprocess.Popen([self.loader, self.tool("wintool"), "refmenu", "700", "100",
+                                     self.windows_path(stop), *items], stdin=subprocess.DEVNULL,
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            try:
+                lines = proc.stdout.read1(4096).decode()
+                while "shown" not in lines:
+                    more = proc.stdout.read1(4096).decode()
+                    check(more, f"wintool refmenu ended without showing its menu: {lines!r}")
+                    lines += more
+                rects = [tuple(int(f) for f in line.split()) for line in lines.splitlines() if len(line.split()) == 4]
+                testbed.wait_for(lambda: self.painted(rects[0], name + ".png"), 10, "the reference menu's picture")
+            finally:
+                open(stop, "w").close()
+                proc.wait(timeout=20)
+            with open(name + ".txt", "w") as f:
+                f.write(" ".join(",".join(map(str, r)) for r in rects))
+        with open(name + ".txt") as f:
+            rects = [tuple(int(v) for v in r.split(",")) for r in f.read().split()]
+        return rects[0], rects[1:], name + ".png"
+
+    def painted(self, rect, path):
+        """Takes a picture of RECT; true once it is stable and shows more than a blank window."""
+        self.screenshot(rect, path + ".new.png")
+        colours = subprocess.run(["identify", "-format", "%k", path + ".new.png"], stdout=subprocess.PIPE,
+                                 check=True).stdout
+        stable = os.path.exists(path) and self.same_picture(path, path + ".new.png")
+        os.replace(path + ".new.png", path)
+        return stable and int(colours) > 2
+
+    def screenshot(self, rect, path):
+        left, top, right, bottom = rect
+        subprocess.run(["import", "-window", "root", "-crop", f"{right - left}x{bottom - top}+{left}+{top}", "+repage",
+                        path], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    @staticmethod
+    def same_picture(a, b):
+        return subprocess.run(["compare", "-metric", "AE", a, b, "null:"], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
+
+    def menu_looks_like(self, menu, checked):
+        """Whether the open menu shows exactly the program's captions, with or without the check mark on "Run at
+        Start Windows"; waits for the menu to be painted."""
+        window, _, picture = self.reference_menu(checked)
+        size = (window[2] - window[0], window[3] - window[1])
+        if (menu[2] - menu[0], menu[3] - menu[1]) != size:
+            return False
+        shot = os.path.join(self.dir, "menu.png")
+        try:
+            testbed.wait_for(lambda: self.screenshot(menu, shot) or self.same_picture(shot, picture), 5,
+                             "the menu to look like the reference")
+            return True
+        except TimeoutError:
+            return False
+
+    def check_menu(self, menu, checked):
+        if not self.menu_looks_like(menu, checked):
+            other = self.menu_looks_like(menu, not checked)
+            mark = "with" if checked else "without"
+            raise Failure(f"the tray menu does not show {MENU} {mark} a check mark on 'Run at Start Windows'"
+                          + (" (it shows the other state)" if other else f"; see {os.path.join(self.dir, 'menu.png')}"))
+
+    def choose(self, caption, button=1, menu=None):
+        """Opens the tray menu (unless MENU is given) and clicks the item with this caption."""
+        menu = menu or self.open_menu()
+        _, items, _ = self.reference_menu(False)
+        left, top, right, bottom = items[MENU.index(caption)]
+        self.click(menu[0] + (left + right) // 2, menu[1] + (top + bottom) // 2, button)
+        testbed.wait_for(lambda: not self.menus(), 10, f"the menu to close after choosing {caption!r}")
+
+    def dialogs(self, title):
+        return [(hwnd, rect) for hwnd, rect, text in self.windows("#32770") if text == title]
+
+    def wait_dialog(self, title, what=None):
+        def shown():
+            check(self.alive(), f"Corvanta.exe ended with status {self.program.returncode}")
+            return self.dialogs(title)
+        found = testbed.wait_for(shown, 15, what or f"the dialog {title!r}")
+        check(len(found) == 1, f"{len(found)} windows titled {title!r}, expected one")
+        return found[0][0]
+
+    def about_boxes(self):
+        """The About box: a dialog without a title that offers System Information."""
+        return [hwnd for hwnd, _ in self.dialogs("") if "&System Info..." in self.controls(hwnd, by="text")]
+
+    def controls(self, dialog, by="id"):
+        """The dialog's children by id (or by text) as dicts of hwnd, class, rect, text."""
+        found = {}
+        for line in self.wintool("items", dialog):
+            head, _, text = line.partition("\t")
+            fields = head.split()
+            if len(fields) == 7:
+                control = {"id": int(fields[0]), "hwnd": fields[1], "class": fields[2],
+                           "rect": tuple(int(f) for f in fields[3:]), "text": text}
+                found[control[by]] = control
+        return found
+
+    def press(self, dialog, control_id):
+        self.click_rect(self.controls(dialog)[control_id]["rect"])
+
+    def selected(self, dialog):
+        """The text each list of the properties dialog shows: the selected entry, or "" for none."""
+        return {i: c["text"] for i, c in self.controls(dialog).items() if c["class"].lower() == "combobox"}
+
+    def choose_entry(self, dialog, list_id, text):
+        """Drops the list with a click and clicks its entry TEXT, scrolling the dropped list with the wheel."""
+        combo = self.controls(dialog)[list_id]
+        self.click_rect(combo["rect"])
+        rows = testbed.wait_for(lambda: self.wintool("droplist"), 10, f"list {list_id} to drop")
+        for _ in range(20):
+            for row in rows:
+                head, _, entry = row.partition("\t")
+                if entry == text:
+                    self.click_rect(tuple(int(f) for f in head.split()[1:]))
+                    testbed.wait_for(lambda: self.selected(dialog)[list_id] == text and not self.wintool("droplist"),
+                                     10, f"{text!r} to be chosen in list {list_id}")
+                    return
+            first = tuple(int(f) for f in rows[0].partition("\t")[0].split()[1:])
+            subprocess.run(["xdotool", "mousemove", str(first[0] + 5), str(first[1] + 5), "click", "5"], check=True)
+            rows = self.wintool("droplist")
+        raise Failure(f"list {list_id} has no entry {text!r}: {[r.partition(chr(9))[2] for r in rows]}")
+
+    def foreground(self):
+        lines = self.wintool("foreground")
+        return lines[0].split()[0] if lines else None
+
     # --- Settings -------------------------------------------------------------------------------------------
 
     def clear_settings(self):
@@ -175,14 +359,39 @@ class Session:
 
     def stored(self, name):
         """The stored REG_SZ value, or None when there is none."""
-        status, out = self.wine("reg", "query", PROPERTIES_KEY, "/v", name)
+        kind, data = self.reg_value(PROPERTIES_KEY, name)
+        return data if kind == "REG_SZ" else None
+
+    def reg_value(self, key, name):
+        """(type, data) of a registry value as `reg query` shows it, or (None, None) when there is none."""
+        status, out = self.wine("reg", "query", key, "/v", name)
         if status != 0:
-            return None
+            return None, None
         for line in out.splitlines():
             fields = line.split(None, 2)
-            if fields[:2] == [name, "REG_SZ"]:
-                return fields[2] if len(fields) > 2 else ""
-        return None
+            if fields[:1] == [name] and len(fields) >= 2:
+                return fields[1], fields[2] if len(fields) > 2 else ""
+        return None, None
+
+    def reg_add(self, key, name, data):
+        """Adds a REG_SZ value for this case only: the old state comes back when the case ends."""
+        kind, old = self.reg_value(key, name)
+        self.undo.append((key, name, kind, old))
+        status, _ = self.wine("reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", data, "/f")
+        check(status == 0, f"could not add {key}\\{name}")
+
+    def reg_delete(self, key, name):
+        kind, old = self.reg_value(key, name)
+        if kind is not None:
+            self.undo.append((key, name, kind, old))
+            self.wine("reg", "delete", key, "/v", name, "/f")
+
+    def restore_registry(self):
+        for key, name, kind, old in reversed(self.undo):
+            if kind is None:
+                self.wine("reg", "delete", key, "/v", name, "/f")
+            else:
+                self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", old, "/f")
 
     # --- The serial line and the typing target ---------------------------------------------------------------
 
@@ -218,9 +427,9 @@ class Session:
         except FileNotFoundError:
             return False
 
-    def start_recorder(self):
+    def start_recorder(self, *options):
         self.record_file = os.path.join(self.dir, "typed.txt")
-        self.spawn("recorder", self.tool("recorder"), self.windows_path(self.record_file))
+        self.spawn("recorder", self.tool("recorder"), self.windows_path(self.record_file), *options)
         testbed.wait_for(lambda: os.path.exists(self.record_file + ".ready"), 15,
                          "the recording window to take the focus")
 
@@ -254,6 +463,7 @@ class Session:
         proc.wait(timeout=10)
 
     def close(self):
+        self.restore_registry()
         for port in self.unplugged:
             testbed.plug(self.bed, port)
         for proc in self.procs:
@@ -384,6 +594,215 @@ def case_survives_unplug(s):
         raise Failure("the program still holds COM1's device 10 s after the cable was pulled") from None
     check(s.alive(), f"Corvanta.exe ended with status {s.program.returncode} when the cable was pulled")
     check(len(s.tray_icons()) == 1 and s.tray_shown(), "the tray icon went when the cable was pulled")
+
+
+# --- The tray menu and its commands ----------------------------------------------------------------------------
+
+def start_with_com1(s):
+    s.clear_settings()
+    s.start_program()
+    s.wait_ready()
+    return os.path.realpath(testbed.wine_side_path(s.bed, "COM1"))
+
+
+def case_menu_buttons(s):
+    """Releasing the left or the right button over the tray icon opens the menu with the program's captions;
+    a click elsewhere closes it."""
+    s.reg_delete(RUN_KEY, "Corvanta")
+    start_with_com1(s)
+    for button, name in ((1, "left"), (3, "right")):
+        try:
+            menu = s.open_menu(button)
+        except TimeoutError as error:
+            raise Failure(f"{name} button: {error}") from None
+        s.check_menu(menu, checked=False)
+        s.close_menu()
+
+
+def properties_dialog(s):
+    s.choose("CommPort Properties")
+    return s.wait_dialog(PROPERTIES)
+
+
+def case_properties_ok(s):
+    """Another port and other line settings chosen with the mouse and OK: the open port moves to COM3 at 19200
+    baud with 2 stop bits, the store holds the new values, and a restart opens COM3 with them.
+
+    Parity and data bits stay at None and 8 here: Wine refuses to change them on an open pty ("Invalid
+    parameter"), which only ever has 8 bits without parity; stored_port_above_10 covers them at start-up."""
+    com1 = start_with_com1(s)
+    dialog = properties_dialog(s)
+    initial = s.selected(dialog)
+    check(initial == {PORT: "COM1:", SPEED: "9600", DATA_BITS: "8", PARITY: "None", STOP_BITS: "1", FLOW: "None"},
+          f"the dialog opened with {initial}, expected the live COM1 at 9600,n,8,1 without flow control")
+    testbed.forget_parity(s.bed, "COM3")
+    for list_id, text in ((PORT, "COM3:"), (SPEED, "19200"), (STOP_BITS, "2"), (FLOW, "RTS")):
+        s.choose_entry(dialog, list_id, text)
+    s.press(dialog, OK)
+    try:
+        testbed.wait_for(lambda: not s.dialogs(PROPERTIES), 10, "the dialog to close after OK")
+    except TimeoutError:
+        said = "; ".join(s.message_text(box) for box in s.message_boxes("Corvanta"))
+        raise Failure(f"the dialog stayed open after OK; Corvanta said: {said!r}") from None
+    stored = {name: s.stored(name) for name in ("CommPort", "Settings", "Handshaking")}
+    check(stored == {"CommPort": "3", "Settings": "19200,n,8,2", "Handshaking": "2"},
+          f"the store holds {stored}, expected CommPort 3, Settings 19200,n,8,2, Handshaking 2")
+    com3 = os.path.realpath(testbed.wine_side_path(s.bed, "COM3"))
+    check(s.program_holds(com3) and not s.program_holds(com1), "the open port did not move from COM1 to COM3")
+    speed, stop_bits = s.line_settings("COM3")
+    check((speed, stop_bits) == (19200, 2), f"COM3 runs at {speed} baud with {stop_bits} stop bits, expected 19200, 2")
+    s.start_recorder()
+    s.send("COM3", b"after OK\r")
+    s.expect_typed("after OK\r\n", "bytes written into COM3 after OK")
+
+    # A restart takes the stored settings.
+    s.kill(s.program)
+    testbed.wait_for(s.tray_flushed, 10, "the tray icon of the ended program to go")
+    testbed.forget_parity(s.bed, "COM3")
+    s.start_program()
+    s.wait_ready()
+    testbed.wait_for(lambda: s.program_holds(com3), 10, "the restarted program to open COM3")
+    check(s.line_settings("COM3") == (19200, 2), f"after a restart COM3 runs at {s.line_settings('COM3')}")
+    s.send("COM3", b"restart\r")
+    s.expect_typed("after OK\r\nrestart\r\n", "bytes written into COM3 after a restart")
+
+
+def case_properties_cancel(s):
+    """Changing every list and then leaving by Cancel, by Esc or by closing the window changes nothing: COM1
+    stays open at its settings and nothing is stored."""
+    com1 = start_with_com1(s)
+    ways = (("the Cancel button", lambda d: s.press(d, CANCEL)),
+            ("the Esc key", lambda d: s.key(s.controls(d)[OK]["rect"], "Escape")))
+    for way, leave in ways:
+        dialog = properties_dialog(s)
+        for list_id, text in ((PORT, "COM3:"), (SPEED, "19200"), (PARITY, "Even"), (DATA_BITS, "7"),
+                              (STOP_BITS, "2"), (FLOW, "RTS")):
+            s.choose_entry(dialog, list_id, text)
+        leave(dialog)
+        testbed.wait_for(lambda: not s.dialogs(PROPERTIES), 10, f"the dialog to close by {way}")
+        check(all(s.stored(name) is None for name in ("CommPort", "Settings", "Handshaking")),
+              f"leaving by {way} stored settings")
+        check(s.program_holds(com1), f"COM1 is no longer open after leaving by {way}")
+        check(s.line_settings("COM1") == (9600, 1), f"COM1's settings changed after leaving by {way}")
+    s.start_recorder()
+    s.send("COM1", b"still COM1\r")
+    s.expect_typed("still COM1\r\n", "bytes written into COM1 after Cancel")
+
+
+def case_properties_port_fails(s):
+    """A listed port that cannot be opened (COM7, known to the spooler but to no device): one message box naming
+    it, the old port number comes back (the dialog preselects it again) and nothing is stored."""
+    com1 = start_with_com1(s)
+    s.reg_add(SPOOLER_PORTS_KEY, "COM7:", "")
+    dialog = properties_dialog(s)
+    s.choose_entry(dialog, PORT, "COM7:")
+    s.press(dialog, OK)
+
+    def box():
+        check(s.alive(), f"Corvanta.exe ended with status {s.program.returncode}")
+        return s.message_boxes("Corvanta")
+    boxes = testbed.wait_for(box, 15, "a message box titled 'Corvanta'")
+    check(len(boxes) == 1, f"{len(boxes)} message boxes titled 'Corvanta', expected one")
+    message = s.message_text(boxes[0])
+    print(f"message box: {message!r}")
+    check("COM7" in message, f"the message does not name COM7: {message!r}")
+    s.click_rect(s.controls(boxes[0], by="text")["OK"]["rect"])
+    testbed.wait_for(lambda: not s.message_boxes("Corvanta"), 10, "the message box to close")
+    check(s.dialogs(PROPERTIES), "the dialog closed although the port could not be opened")
+    check(not s.message_boxes("Corvanta"), "a second message box followed the first")
+    check(not s.program_holds(com1), "the old port is open again after a failed switch; it must stay closed")
+    check(all(s.stored(name) is None for name in ("CommPort", "Settings", "Handshaking")),
+          "settings were stored although the port could not be opened")
+    s.press(dialog, CANCEL)
+    testbed.wait_for(lambda: not s.dialogs(PROPERTIES), 10, "the dialog to close by Cancel")
+
+    dialog = properties_dialog(s)
+    port = s.selected(dialog)[PORT]
+    check(port == "COM1:", f"after the failed switch the dialog preselects {port!r}, expected the old 'COM1:'")
+    s.press(dialog, CANCEL)
+    testbed.wait_for(lambda: not s.dialogs(PROPERTIES), 10, "the dialog to close")
+
+
+def case_auto_start(s):
+    """"Run at Start Windows" writes the quoted path of the program under the machine's Run key and checks the
+    item; a second click removes the value and the check mark."""
+    s.reg_delete(RUN_KEY, "Corvanta")
+    start_with_com1(s)
+    expected = '"' + s.windows_path(s.exe) + '"'
+    for click, present in ((1, True), (2, False)):
+        menu = s.open_menu()
+        s.check_menu(menu, checked=not present)
+        s.choose("Run at Start Windows", menu=menu)
+        want = ("REG_SZ", expected) if present else (None, None)
+        try:
+            testbed.wait_for(lambda: s.reg_value(RUN_KEY, "Corvanta") == want, 10, "the Run value")
+        except TimeoutError:
+            raise Failure(f"click {click}: the Run value is {s.reg_value(RUN_KEY, 'Corvanta')}, expected "
+                          f"{want}") from None
+    menu = s.open_menu()
+    s.check_menu(menu, checked=False)
+    s.close_menu()
+
+
+def case_about(s):
+    """"About" shows the About box; "System Info..." ends in the message that System Information is unavailable
+    (Wine registers no such tool); OK closes the box."""
+    for key, name in ((r"HKLM\SOFTWARE\Microsoft\Shared Tools\MSINFO", "PATH"),
+                      (r"HKLM\SOFTWARE\Microsoft\Shared Tools Location", "MSINFO")):
+        check(s.reg_value(key, name) == (None, None), f"{key}\\{name} exists: this prefix registers System Information")
+    start_with_com1(s)
+    s.choose("About")
+    boxes = testbed.wait_for(s.about_boxes, 15, "the About box")
+    check(len(boxes) == 1, f"{len(boxes)} About boxes, expected one")
+    about = boxes[0]
+    texts = s.controls(about, by="text")
+    for text in ("Corvanta", "Version 1.0.0", "&Ok"):
+        check(text in texts, f"the About box does not show {text!r}: {sorted(texts)}")
+    s.press(about, s.controls(about, by="text")["&System Info..."]["id"])
+    boxes = testbed.wait_for(lambda: s.message_boxes("Corvanta"), 15, "a message box titled 'Corvanta'")
+    check(len(boxes) == 1, f"{len(boxes)} message boxes, expected one")
+    message = s.message_text(boxes[0])
+    check(message == "System Information Is Unavailable At This Time", f"the message is {message!r}")
+    s.click_rect(s.controls(boxes[0], by="text")["OK"]["rect"])
+    testbed.wait_for(lambda: not s.message_boxes("Corvanta"), 10, "the message box to close")
+    check(s.about_boxes() == [about], "the About box closed with the message box")
+    s.press(about, texts["&Ok"]["id"])
+    testbed.wait_for(lambda: not s.about_boxes(), 10, "the About box to close by OK")
+    check(s.alive(), "Corvanta.exe ended when the About box closed")
+
+
+def case_exit(s):
+    """"Exit" removes the tray icon and ends the program cleanly, its port closed."""
+    start_with_com1(s)
+    s.choose("Exit")
+    try:
+        testbed.wait_for(lambda: not s.alive(), 15, "the program to end")
+    except TimeoutError:
+        raise Failure("Corvanta.exe still runs 15 s after Exit") from None
+    check(s.program.returncode == 0, f"Corvanta.exe ended with status {s.program.returncode} after Exit")
+    # No pointer over the tray now: an icon left behind would stay until Wine relays a mouse message to it.
+    check(not s.tray_icons() and not s.tray_shown(), "the tray icon is still shown after Exit")
+    s.send("COM1", b"after exit\r")  # the line is free: writing into it does not block or fail
+
+
+def case_tray_click_over_dialog(s):
+    """A tray click while the properties dialog is open brings the dialog to the front; no menu and no second
+    dialog open."""
+    start_with_com1(s)
+    dialog = properties_dialog(s)
+    s.start_recorder("Corvanta test window", "once")
+    check(s.foreground() != dialog, "the dialog is still in front after another window took the foreground")
+    icons = s.tray_icons()
+    s.click_rect(icons[0])
+    try:
+        testbed.wait_for(lambda: s.foreground() == dialog, 10, "the dialog to come to the front")
+    except TimeoutError:
+        raise Failure(f"the dialog is not in front after a tray click; the foreground is "
+                      f"{s.wintool('foreground')}") from None
+    check(not s.menus(), "a tray click over an open dialog opened the menu")
+    check(len(s.dialogs(PROPERTIES)) == 1, "a tray click over an open dialog opened a second dialog")
+    s.press(dialog, CANCEL)
+    testbed.wait_for(lambda: not s.dialogs(PROPERTIES), 10, "the dialog to close")
 
 
 def case_smoke32(s):

@@ -1,8 +1,9 @@
 // A typing target for the end-to-end tests: a top-level window whose multi-line edit control takes the
 // foreground and keeps the focus. After every change it rewrites OUTPUT with the edit's text in UTF-8, so a
-// test waits for an expected text; OUTPUT.ready appears once the edit has the focus.
+// test waits for an expected text; OUTPUT.ready appears once the edit has the focus. With "once" it takes the
+// foreground only at the start, so a test can see another program take it away.
 //
-//     recorder.exe OUTPUT [TITLE]
+//     recorder.exe OUTPUT [TITLE [once]]
 
 #include <windows.h>
 
@@ -18,6 +19,7 @@ constexpr int kEditId = 100;
 HWND g_edit = nullptr;
 std::wstring g_output;
 bool g_readyWritten = false;
+bool g_keepFocus = true;
 
 // Written beside the target and renamed over it, so a reader never sees half a text.
 void WriteWhole(const std::wstring& path, const std::string& bytes) {
@@ -67,7 +69,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             }
             return 0;
         case WM_TIMER:
-            KeepFocus(window);
+            if (g_keepFocus || !g_readyWritten) {
+                KeepFocus(window);
+            }
             return 0;
         case WM_DESTROY:
             PostQuitMessage(0);
@@ -85,6 +89,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     g_output = argv[1];
     const wchar_t* title = argc > 2 ? argv[2] : L"Corvanta test recorder";
+    g_keepFocus = !(argc > 3 && std::wstring(argv[3]) == L"once");
     WriteWhole(g_output, "");
 
     WNDCLASSW windowClass{};

@@ -7,6 +7,17 @@
 //     wintool.exe tooltips              the text of every visible tooltip window
 //     wintool.exe trayicons             the icons of Wine's stand-alone tray: "HWND LEFT TOP RIGHT BOTTOM"
 //     wintool.exe post HWND MSG WPARAM LPARAM
+//     wintool.exe windows CLASS         visible top-level windows of CLASS: "HWND LEFT TOP RIGHT BOTTOM<TAB>TITLE"
+//     wintool.exe items HWND            the window's children: "ID HWND CLASS LEFT TOP RIGHT BOTTOM<TAB>TEXT"
+//     wintool.exe entries HWND          a combo box's or list box's entries: "INDEX SELECTED<TAB>TEXT"
+//     wintool.exe droplist              the dropped list of a combo box, its visible rows on the screen:
+//                                       "INDEX LEFT TOP RIGHT BOTTOM<TAB>TEXT"
+//     wintool.exe foreground            the foreground window: "HWND CLASS<TAB>TITLE"
+//     wintool.exe refmenu X Y STOP ITEM...
+//                                       shows a pop-up menu of its own at X,Y ("-" a separator, "*" before
+//                                       a caption a check mark), prints its window on the screen, then its
+//                                       items relative to it, as "LEFT TOP RIGHT BOTTOM" lines, and "shown";
+//                                       closes it once the file STOP exists
 //
 // Exit status: 0 done, 1 nothing found, 2 bad arguments.
 
@@ -49,6 +60,11 @@ std::wstring TextByMessage(HWND window) {
         return TitleOf(window);
     }
     return text;
+}
+
+std::wstring RectText(const RECT& r) {
+    return std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " + std::to_wstring(r.right) + L" " +
+           std::to_wstring(r.bottom);
 }
 
 HWND ParseWindow(const wchar_t* text) {
@@ -147,6 +163,167 @@ int TrayIcons() {
     return count > 0 ? 0 : 1;
 }
 
+int Windows(const std::wstring& window_class) {
+    int count = 0;
+    for (HWND window : TopLevelWindows()) {
+        RECT r{};
+        if (_wcsicmp(ClassOf(window).c_str(), window_class.c_str()) == 0 && IsWindowVisible(window) &&
+            GetWindowRect(window, &r)) {
+            PrintLine(std::to_wstring(reinterpret_cast<UINT_PTR>(window)) + L" " + RectText(r) + L"\t" +
+                      TitleOf(window));
+            ++count;
+        }
+    }
+    return count > 0 ? 0 : 1;
+}
+
+int Items(HWND parent) {
+    if (!IsWindow(parent)) {
+        return 1;
+    }
+    for (HWND child : ChildWindows(parent)) {
+        RECT r{};
+        GetWindowRect(child, &r);
+        PrintLine(std::to_wstring(GetDlgCtrlID(child)) + L" " + std::to_wstring(reinterpret_cast<UINT_PTR>(child)) +
+                  L" " + ClassOf(child) + L" " + RectText(r) + L"\t" + TextByMessage(child));
+    }
+    return 0;
+}
+
+// The text arguments of these messages are marshalled across processes for the system's own controls.
+std::wstring EntryText(HWND list, bool combo, WPARAM index) {
+    const UINT length_message = combo ? CB_GETLBTEXTLEN : LB_GETTEXTLEN;
+    const UINT text_message = combo ? CB_GETLBTEXT : LB_GETTEXT;
+    const LRESULT length = SendMessageW(list, length_message, index, 0);
+    if (length < 0) {
+        return L"";
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(list, text_message, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got < 0 ? 0 : static_cast<size_t>(got));
+    return text;
+}
+
+int Entries(HWND list) {
+    const bool combo = _wcsicmp(ClassOf(list).c_str(), L"ComboBox") == 0;
+    const LRESULT count = SendMessageW(list, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0);
+    const LRESULT selected = SendMessageW(list, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        PrintLine(std::to_wstring(i) + (i == selected ? L" 1\t" : L" 0\t") +
+                  EntryText(list, combo, static_cast<WPARAM>(i)));
+    }
+    return count > 0 ? 0 : 1;
+}
+
+// A dropped combo box list is a top-level window of its own; only one can be dropped at a time.
+int DropList() {
+    for (HWND list : TopLevelWindows()) {
+        if (_wcsicmp(ClassOf(list).c_str(), L"ComboLBox") != 0 || !IsWindowVisible(list)) {
+            continue;
+        }
+        RECT client{};
+        GetClientRect(list, &client);
+        MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+        const LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+        const LRESULT height = SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
+        if (count <= 0 || top < 0 || height <= 0) {
+            return 1;
+        }
+        for (LRESULT i = top; i < count; ++i) {
+            RECT row{client.left, client.top + static_cast<LONG>((i - top) * height), client.right,
+                     client.top + static_cast<LONG>((i - top + 1) * height)};
+            if (row.bottom > client.bottom) {
+                break;
+            }
+            PrintLine(std::to_wstring(i) + L" " + RectText(row) + L"\t" +
+                      EntryText(list, false, static_cast<WPARAM>(i)));
+        }
+        return 0;
+    }
+    return 1;
+}
+
+int Foreground() {
+    HWND window = GetForegroundWindow();
+    if (window == nullptr) {
+        return 1;
+    }
+    PrintLine(std::to_wstring(reinterpret_cast<UINT_PTR>(window)) + L" " + ClassOf(window) + L"\t" + TitleOf(window));
+    return 0;
+}
+
+// A reference menu: another program's menu cannot be read, but it can be compared on the screen with one
+// shown here with the captions it ought to have.
+struct ReferenceMenu {
+    HMENU menu = nullptr;
+    int items = 0;
+    std::wstring stop_file;
+    bool printed = false;
+};
+ReferenceMenu g_reference;
+
+HWND OwnMenuWindow() {
+    for (HWND window : TopLevelWindows()) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process == GetCurrentProcessId() && ClassOf(window) == L"#32768" && IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+void CALLBACK WatchReferenceMenu(HWND owner, UINT, UINT_PTR, DWORD) {
+    HWND menu_window = OwnMenuWindow();
+    if (menu_window == nullptr) {
+        return;
+    }
+    if (!g_reference.printed) {
+        RECT window{};
+        GetWindowRect(menu_window, &window);
+        PrintLine(RectText(window));
+        for (int i = 0; i < g_reference.items; ++i) {
+            RECT r{};
+            GetMenuItemRect(owner, g_reference.menu, static_cast<UINT>(i), &r);
+            // Printed relative to the menu's window; Wine answers in those terms already, Windows on the screen.
+            if (r.left >= window.left && r.top >= window.top && (window.left != 0 || window.top != 0)) {
+                OffsetRect(&r, -window.left, -window.top);
+            }
+            PrintLine(RectText(r));
+        }
+        PrintLine(L"shown");
+        g_reference.printed = true;
+    }
+    if (GetFileAttributesW(g_reference.stop_file.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        EndMenu();
+    }
+}
+
+int RefMenu(int x, int y, const std::wstring& stop_file, int count, wchar_t** captions) {
+    HWND owner = CreateWindowExW(0, L"STATIC", L"wintool menu owner", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    g_reference.menu = CreatePopupMenu();
+    g_reference.items = count;
+    g_reference.stop_file = stop_file;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring caption = captions[i];
+        if (caption == L"-") {
+            AppendMenuW(g_reference.menu, MF_SEPARATOR, 0, nullptr);
+        } else if (caption.starts_with(L"*")) {
+            AppendMenuW(g_reference.menu, MF_STRING | MF_CHECKED, static_cast<UINT_PTR>(i + 1), caption.c_str() + 1);
+        } else {
+            AppendMenuW(g_reference.menu, MF_STRING, static_cast<UINT_PTR>(i + 1), caption.c_str());
+        }
+    }
+    SetForegroundWindow(owner);
+    SetTimer(owner, 1, 20, WatchReferenceMenu);
+    TrackPopupMenu(g_reference.menu, TPM_LEFTALIGN | TPM_RETURNCMD | TPM_NONOTIFY, x, y, 0, owner, nullptr);
+    DestroyMenu(g_reference.menu);
+    DestroyWindow(owner);
+    return g_reference.printed ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -173,8 +350,26 @@ int wmain(int argc, wchar_t** argv) {
                    ? 0
                    : 1;
     }
+    if (command == L"windows" && argc == 3) {
+        return Windows(argv[2]);
+    }
+    if (command == L"items" && argc == 3) {
+        return Items(ParseWindow(argv[2]));
+    }
+    if (command == L"entries" && argc == 3) {
+        return Entries(ParseWindow(argv[2]));
+    }
+    if (command == L"droplist" && argc == 2) {
+        return DropList();
+    }
+    if (command == L"foreground" && argc == 2) {
+        return Foreground();
+    }
+    if (command == L"refmenu" && argc > 5) {
+        return RefMenu(_wtoi(argv[2]), _wtoi(argv[3]), argv[4], argc - 5, argv + 5);
+    }
     PrintLine(
         L"usage: wintool find TITLE | texts HWND | click HWND TEXT | tooltips | trayicons | post HWND MSG WPARAM "
-        L"LPARAM");
+        L"LPARAM | windows CLASS | items HWND | entries HWND | droplist | foreground | refmenu X Y STOP ITEM...");
     return 2;
 }
