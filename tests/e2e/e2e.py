@@ -811,6 +811,49 @@ def case_smoke32(s):
     relay_and_expect(s, b"12345\r", "12345\r\n")
 
 
+# --- README screenshots ----------------------------------------------------------------------------------------
+
+SCREENSHOTS = ("tray-menu.png", "properties-dialog.png", "about-box.png")
+
+
+def take_screenshots(s, out_dir):
+    """Pictures of the tray menu, the properties dialog and the About box, each cropped to its window."""
+    os.makedirs(out_dir, exist_ok=True)
+    s.reg_delete(RUN_KEY, "Corvanta")
+    start_with_com1(s)
+    icon = s.tray_icons()[0]
+    menu = s.open_menu()
+    s.check_menu(menu, checked=False)
+    # The icon and the menu it opened, with a margin of the empty screen around them.
+    area = (max(0, icon[0] - 4), max(0, icon[1] - 4), menu[2] + 4, menu[3] + 4)
+    shoot(s, area, os.path.join(out_dir, SCREENSHOTS[0]))
+    s.close_menu()
+
+    dialog = properties_dialog(s)
+    shoot(s, dict((h, r) for h, r in s.dialogs(PROPERTIES))[dialog], os.path.join(out_dir, SCREENSHOTS[1]),
+          trim=True)
+    s.press(dialog, CANCEL)
+    testbed.wait_for(lambda: not s.dialogs(PROPERTIES), 10, "the dialog to close")
+
+    s.choose("About")
+    about = testbed.wait_for(s.about_boxes, 15, "the About box")[0]
+    shoot(s, dict(s.dialogs(""))[about], os.path.join(out_dir, SCREENSHOTS[2]), trim=True)
+    s.press(about, s.controls(about, by="text")["&Ok"]["id"])
+    testbed.wait_for(lambda: not s.about_boxes(), 10, "the About box to close")
+
+
+def shoot(s, rect, path, trim=False):
+    subprocess.run(["xdotool", "mousemove", *map(str, NOWHERE)], check=True)
+    work = os.path.join(s.dir, os.path.basename(path))
+    testbed.wait_for(lambda: s.painted(rect, work), 10, f"a stable picture for {path}")
+    # Without a window manager a dialog has no frame: its window rectangle shows the empty (black) screen to the
+    # right and below the client area, which trimming removes. Dates are left out, so an unchanged window gives
+    # an unchanged file.
+    crop = ["-bordercolor", "black", "-border", "1", "-trim", "+repage"] if trim else []
+    subprocess.run(["convert", work, *crop, "-strip", "-define", "png:exclude-chunks=date,time", path], check=True)
+    print(f"wrote {path}")
+
+
 def loader_runs(loader):
     try:
         return subprocess.run([loader, "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
@@ -824,9 +867,11 @@ CASES = {name[len("case_"):]: func for name, func in globals().items() if name.s
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("case", choices=sorted(CASES))
+    parser.add_argument("case", choices=sorted(CASES) + ["screenshots"], help="a case, or 'screenshots' for the "
+                        "README's pictures")
     parser.add_argument("--exe", required=True, help="Corvanta.exe to test")
     parser.add_argument("--helpers", required=True, help="folder of recorder.exe and wintool.exe")
+    parser.add_argument("--out", default="docs", help="folder of the screenshots (default: %(default)s)")
     parser.add_argument("--loader", default=os.environ.get("CORVANTA_WINE64", testbed.WINE64),
                         help="Wine loader to run the programs with")
     args = parser.parse_args()
@@ -837,7 +882,10 @@ def main():
             raise Skip(f"{args.loader} cannot run 32-bit code on this machine (the Wine recipe's qemu route "
                        "makes it run)")
         session = Session(args)
-        CASES[args.case](session)
+        if args.case == "screenshots":
+            take_screenshots(session, os.path.abspath(args.out))
+        else:
+            CASES[args.case](session)
     except Skip as skip:
         print(f"SKIPPED {args.case}: {skip}")
         return SKIPPED
