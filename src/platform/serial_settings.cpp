@@ -1,5 +1,6 @@
 #include "platform/serial_settings.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -155,6 +156,13 @@ void CheckInputLen(int16_t length) {
     if (length < 0) {
         throw Error(u"Invalid InputLen " + Decimal(length) + u": use 0 (everything buffered) or a positive count.");
     }
+}
+
+std::string TakeInput(std::string& received, int16_t input_len) {
+    const size_t count = input_len > 0 ? std::min(static_cast<size_t>(input_len), received.size()) : received.size();
+    std::string taken = received.substr(0, count);
+    received.erase(0, count);
+    return taken;
 }
 
 Text CommPortName(int16_t port) {

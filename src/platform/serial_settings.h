@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "platform/text.h"
 
@@ -34,6 +35,9 @@ Text FormatLineSettings(const LineSettings& settings);
 void CheckCommPort(int16_t port);
 void CheckHandshaking(int32_t code);
 void CheckInputLen(int16_t length);
+
+// Takes what one read of Input returns from the received bytes: InputLen bytes at most, all when it is 0.
+std::string TakeInput(std::string& received, int16_t input_len);
 
 // "COM7".
 Text CommPortName(int16_t port);

@@ -1,7 +1,5 @@
 #include "fakes/fake_serial_control.h"
 
-#include <algorithm>
-
 #include "platform/serial_settings.h"
 
 namespace corvanta {
@@ -59,11 +57,7 @@ void FakeSerialControl::SetPortOpen(bool open) {
 }
 
 std::string FakeSerialControl::Input() {
-    const size_t count =
-        input_len_ > 0 ? std::min<size_t>(static_cast<size_t>(input_len_), received_.size()) : received_.size();
-    std::string taken = received_.substr(0, count);
-    received_.erase(0, count);
-    return taken;
+    return TakeInput(received_, input_len_);
 }
 
 void FakeSerialControl::Receive(std::string_view bytes) {

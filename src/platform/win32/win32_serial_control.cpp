@@ -1,6 +1,5 @@
 #include "platform/win32/win32_serial_control.h"
 
-#include <algorithm>
 #include <system_error>
 
 #include "platform/win32/unhandled_error.h"
@@ -132,11 +131,7 @@ void Win32SerialControl::SetPortOpen(bool open) {
 
 std::string Win32SerialControl::Input() {
     std::lock_guard lock(mutex_);
-    const size_t count =
-        input_len_ > 0 ? std::min<size_t>(static_cast<size_t>(input_len_), received_.size()) : received_.size();
-    std::string taken = received_.substr(0, count);
-    received_.erase(0, count);
-    return taken;
+    return TakeInput(received_, input_len_);
 }
 
 void Win32SerialControl::ApplyLineSettings(HANDLE comm, const LineSettings& line, int32_t handshaking) const {
