@@ -1,0 +1,338 @@
+// Windows side of the performance benchmark (scripts/benchmark). Timestamps are QueryPerformanceCounter
+// values in 100 ns units, which the benchmark maps onto Linux's clock by the "clock" command. Answers go to
+// stdout, one line each.
+//
+//     bench_helper.exe target   a window that takes the focus and records every WM_CHAR with its time;
+//                               commands on stdin, one a line:
+//                                 clock        -> "clock T"
+//                                 notify N     -> "reached N T" once N characters arrived (T: the Nth's time)
+//                                 status       -> "status COUNT T_LAST FOCUSED"
+//                                 dump         -> "dump COUNT HEX" (every character so far, 4 hex digits each)
+//                                 quit
+//                               prints "ready" once its window has the focus
+//     bench_helper.exe inject   types every block read from stdin (ASCII) with the program's own keystroke
+//                               sender, as the program does with a block from the serial line; prints
+//                               "sent BYTES T_BEFORE T_AFTER" around each SendInput
+//     bench_helper.exe tray MS  prints "watching", then waits up to MS ms for an icon in Wine's stand-alone
+//                               tray and prints "tray T"
+//
+// Exit status: 0 done, 1 failed or timed out, 2 bad arguments.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/keystroke_plan.h"
+#include "platform/win32/win32_keystroke_sender.h"
+
+namespace {
+
+constexpr UINT kNotifyMessage = WM_APP + 1;
+constexpr UINT kStatusMessage = WM_APP + 2;
+constexpr UINT kDumpMessage = WM_APP + 3;
+constexpr UINT_PTR kRefocusTimer = 1;
+
+int64_t Now100ns() {
+    static const int64_t frequency = [] {
+        LARGE_INTEGER f{};
+        QueryPerformanceFrequency(&f);
+        return f.QuadPart;
+    }();
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    // Wine counts at 10 MHz already; elsewhere split the division so the product cannot overflow.
+    return counter.QuadPart / frequency * 10'000'000 + counter.QuadPart % frequency * 10'000'000 / frequency;
+}
+
+std::mutex g_output_mutex;
+
+void PrintLine(const std::string& line) {
+    std::lock_guard lock(g_output_mutex);
+    const std::string bytes = line + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+// Reads stdin line by line; false at its end.
+class LineReader {
+  public:
+    bool Next(std::string& line) {
+        for (;;) {
+            const size_t end = pending_.find('\n');
+            if (end != std::string::npos) {
+                line = pending_.substr(0, end);
+                pending_.erase(0, end + 1);
+                return true;
+            }
+            char chunk[256];
+            DWORD count = 0;
+            if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), chunk, sizeof(chunk), &count, nullptr) || count == 0) {
+                return false;
+            }
+            pending_.append(chunk, count);
+        }
+    }
+
+  private:
+    std::string pending_;
+};
+
+// --- target ---------------------------------------------------------------------------------------------------
+
+struct Record {
+    int64_t time;
+    wchar_t unit;
+};
+
+std::vector<Record> g_records;  // owned by the window's thread
+size_t g_notify_at = 0;
+bool g_ready = false;
+
+void CheckNotify() {
+    if (g_notify_at != 0 && g_records.size() >= g_notify_at) {
+        PrintLine("reached " + std::to_string(g_notify_at) + " " + std::to_string(g_records[g_notify_at - 1].time));
+        g_notify_at = 0;
+    }
+}
+
+// Another window (the tray, a message box) may take the foreground; take it back so the keys land here.
+void KeepFocus(HWND window) {
+    if (GetForegroundWindow() != window) {
+        SetForegroundWindow(window);
+    }
+    if (GetFocus() != window) {
+        SetFocus(window);
+    }
+    if (!g_ready && GetForegroundWindow() == window && GetFocus() == window) {
+        g_ready = true;
+        PrintLine("ready");
+    }
+}
+
+LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CHAR:
+            // The time comes first: it is the moment the window saw the key.
+            g_records.push_back({Now100ns(), static_cast<wchar_t>(wParam)});
+            CheckNotify();
+            return 0;
+        case kNotifyMessage:
+            g_notify_at = static_cast<size_t>(wParam);
+            CheckNotify();
+            return 0;
+        case kStatusMessage: {
+            const int64_t last = g_records.empty() ? 0 : g_records.back().time;
+            const bool focused = GetForegroundWindow() == window && GetFocus() == window;
+            PrintLine("status " + std::to_string(g_records.size()) + " " + std::to_string(last) + " " +
+                      (focused ? "1" : "0"));
+            return 0;
+        }
+        case kDumpMessage: {
+            std::string line = "dump " + std::to_string(g_records.size()) + " ";
+            line.reserve(line.size() + g_records.size() * 4);
+            char hex[8];
+            for (const Record& record : g_records) {
+                std::snprintf(hex, sizeof(hex), "%04x", static_cast<unsigned>(record.unit));
+                line += hex;
+            }
+            PrintLine(line);
+            return 0;
+        }
+        case WM_TIMER:
+            KeepFocus(window);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+int RunTarget() {
+    g_records.reserve(1 << 20);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = TargetProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = L"CorvantaBenchTarget";
+    if (RegisterClassW(&windowClass) == 0) {
+        return 1;
+    }
+    HWND window =
+        CreateWindowExW(0, windowClass.lpszClassName, L"Corvanta benchmark target", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                        300, 300, 320, 120, nullptr, nullptr, windowClass.hInstance, nullptr);
+    if (window == nullptr) {
+        return 1;
+    }
+    SetTimer(window, kRefocusTimer, 100, nullptr);
+    KeepFocus(window);
+
+    // Commands arrive on their own thread so the window's thread only ever waits for messages; the clock is
+    // answered there at once, the rest by the window's thread, which owns the records.
+    std::thread commands([window] {
+        LineReader reader;
+        std::string line;
+        while (reader.Next(line)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            if (line == "clock") {
+                PrintLine("clock " + std::to_string(Now100ns()));
+            } else if (line.rfind("notify ", 0) == 0) {
+                PostMessageW(window, kNotifyMessage, static_cast<WPARAM>(std::strtoull(line.c_str() + 7, nullptr, 10)),
+                             0);
+            } else if (line == "status") {
+                PostMessageW(window, kStatusMessage, 0, 0);
+            } else if (line == "dump") {
+                PostMessageW(window, kDumpMessage, 0, 0);
+            } else if (line == "quit") {
+                break;
+            } else {
+                PrintLine("error unknown command: " + line);
+            }
+        }
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    commands.detach();  // it may still wait in ReadFile; the process ends now
+    return 0;
+}
+
+// --- inject ---------------------------------------------------------------------------------------------------
+
+int RunInject() {
+    corvanta::win32::Win32KeystrokeSender keys;
+    char buffer[4096];
+    for (;;) {
+        DWORD count = 0;
+        if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &count, nullptr) || count == 0) {
+            return 0;
+        }
+        corvanta::Text text;
+        for (DWORD i = 0; i < count; ++i) {
+            text += static_cast<char16_t>(static_cast<unsigned char>(buffer[i]));  // the benchmark sends ASCII
+        }
+        const int64_t before = Now100ns();
+        const corvanta::SendResult result = keys.SendKeys(text);
+        const int64_t after = Now100ns();
+        if (result.accepted != result.events) {
+            PrintLine("refused " + std::to_string(result.events - result.accepted));
+        }
+        PrintLine("sent " + std::to_string(count) + " " + std::to_string(before) + " " + std::to_string(after));
+    }
+}
+
+// The same plan as the program's sender, typed without asking for the target's Caps Lock, which the sender
+// does by attaching to the target thread's input: shows what that attachment costs or breaks.
+class PlainLayout : public corvanta::KeyboardLayout {
+  public:
+    explicit PlainLayout(HKL layout) : layout_(layout) {}
+    std::optional<corvanta::KeyCombination> KeyFor(char16_t unit) const override {
+        const SHORT answer = VkKeyScanExW(static_cast<WCHAR>(unit), layout_);
+        if ((answer & 0xFFFF) == 0xFFFF) {
+            return std::nullopt;
+        }
+        return corvanta::KeyCombination{static_cast<uint8_t>(answer & 0xFF),
+                                        static_cast<uint8_t>((answer >> 8) & 0xFF)};
+    }
+    bool IsDeadKey(uint8_t) const override { return false; }
+    uint16_t ScanCode(uint8_t virtual_key) const override {
+        return static_cast<uint16_t>(MapVirtualKeyExW(virtual_key, MAPVK_VK_TO_VSC, layout_));
+    }
+    bool IsCased(char16_t unit) const override { return IsCharUpperW(unit) || IsCharLowerW(unit); }
+
+  private:
+    HKL layout_;
+};
+
+int RunInjectPlain() {
+    corvanta::KeystrokeState state;
+    const PlainLayout layout(GetKeyboardLayout(0));
+    char buffer[4096];
+    for (;;) {
+        DWORD count = 0;
+        if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &count, nullptr) || count == 0) {
+            return 0;
+        }
+        corvanta::Text text;
+        for (DWORD i = 0; i < count; ++i) {
+            text += static_cast<char16_t>(static_cast<unsigned char>(buffer[i]));
+        }
+        std::vector<INPUT> inputs;
+        for (const corvanta::InputEvent& event : corvanta::PlanKeystrokes(text, layout, false, state)) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = event.virtual_key;
+            input.ki.wScan = event.code;
+            input.ki.dwFlags = (event.kind == corvanta::InputEvent::Kind::Unicode ? KEYEVENTF_UNICODE : 0) |
+                               (event.key_up ? KEYEVENTF_KEYUP : 0);
+            inputs.push_back(input);
+        }
+        const int64_t before = Now100ns();
+        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+        const int64_t after = Now100ns();
+        PrintLine("sent " + std::to_string(count) + " " + std::to_string(before) + " " + std::to_string(after));
+    }
+}
+
+// --- tray -----------------------------------------------------------------------------------------------------
+
+bool TrayIconShown() {
+    for (HWND tray = FindWindowExW(nullptr, nullptr, L"__winex11_standalone_tray", nullptr); tray != nullptr;
+         tray = FindWindowExW(nullptr, tray, L"__winex11_standalone_tray", nullptr)) {
+        for (HWND icon = FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr); icon != nullptr;
+             icon = FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr)) {
+            if (IsWindowVisible(icon)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+int RunTray(DWORD timeout_ms) {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    PrintLine("watching");
+    while (GetTickCount64() < deadline) {
+        if (TrayIconShown()) {
+            PrintLine("tray " + std::to_string(Now100ns()));
+            return 0;
+        }
+        // Fine enough for a start that takes hundreds of ms, coarse enough not to slow that start down.
+        Sleep(2);
+    }
+    return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"target" && argc == 2) {
+        return RunTarget();
+    }
+    if (mode == L"inject" && argc == 2) {
+        return RunInject();
+    }
+    if (mode == L"inject-plain" && argc == 2) {
+        return RunInjectPlain();
+    }
+    if (mode == L"tray" && argc == 3) {
+        return RunTray(static_cast<DWORD>(_wtoi(argv[2])));
+    }
+    PrintLine("usage: bench_helper target | inject | tray TIMEOUT_MS");
+    return 2;
+}
