@@ -10,6 +10,7 @@
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_process_launcher.h"
 #include "fakes/fake_registry.h"
+#include "fakes/racing_registry.h"
 #include "fuzz_support.h"
 
 using corvanta::FakeRegistry;
@@ -34,55 +35,6 @@ enum Flags : uint8_t {
     kRace = 0x08,         // the value changes right after the size query
     kFolderValue = 0x10,  // the System Information folder value instead of its path value
     kFileExists = 0x20,   // the launcher knows the file the value names
-};
-
-// The registry, with the value replaced by another right after a size query: another program writing it
-// between RegReadString's two calls.
-class RacingRegistry : public corvanta::Registry {
-  public:
-    RacingRegistry(FakeRegistry& registry, std::optional<FakeRegistry::Value> next)
-        : registry_(registry), next_(std::move(next)) {}
-
-    long RegCreateKeyA(RegKey key, const std::string& sub_key, RegKey* result) override {
-        return registry_.RegCreateKeyA(key, sub_key, result);
-    }
-    long RegOpenKeyA(RegKey key, const std::string& sub_key, RegKey* result) override {
-        return registry_.RegOpenKeyA(key, sub_key, result);
-    }
-    long RegOpenKeyExA(RegKey key,
-                       const std::string& sub_key,
-                       uint32_t options,
-                       uint32_t sam,
-                       RegKey* result) override {
-        return registry_.RegOpenKeyExA(key, sub_key, options, sam, result);
-    }
-    long RegSetValueExA(RegKey key,
-                        const std::string& name,
-                        uint32_t reserved,
-                        uint32_t type,
-                        const char* data,
-                        uint32_t size) override {
-        return registry_.RegSetValueExA(key, name, reserved, type, data, size);
-    }
-    long RegQueryValueExA(RegKey key,
-                          const std::string& name,
-                          uint32_t* reserved,
-                          uint32_t* type,
-                          char* data,
-                          uint32_t* size) override {
-        const long result = registry_.RegQueryValueExA(key, name, reserved, type, data, size);
-        if (data == nullptr && next_) {
-            registry_.Put(reg::kHkeyLocalMachine, kRunPath, kRunName, next_->type, next_->data);
-            next_.reset();
-        }
-        return result;
-    }
-    long RegDeleteValueA(RegKey key, const std::string& name) override { return registry_.RegDeleteValueA(key, name); }
-    long RegCloseKey(RegKey key) override { return registry_.RegCloseKey(key); }
-
-  private:
-    FakeRegistry& registry_;
-    std::optional<FakeRegistry::Value> next_;
 };
 
 // Values past the size limits of the routines (1024 bytes for GetKeyValue; kMaxRegStringBytes, too slow to
@@ -122,13 +74,16 @@ Text DwordText(const std::string& bytes) {
     return corvanta::AsciiText(std::to_string(number));
 }
 
-void CheckRegReadString(FakeRegistry& registry,
+void CheckRegReadString(corvanta::RacingRegistry& registry,
                         const corvanta::FakeAnsiCodePage& ansi,
                         uint8_t flags,
                         const std::optional<FakeRegistry::Value>& first,
                         const std::optional<FakeRegistry::Value>& second) {
-    RacingRegistry racing(registry, second);
-    const Text read = corvanta::RegReadString(racing, ansi, corvanta::kRunKeyRoot, corvanta::kRunKeyPath, u"Corvanta");
+    if (second) {
+        registry.RewriteAfterSizeQuery(reg::kHkeyLocalMachine, kRunPath, kRunName, *second);
+    }
+    const Text read =
+        corvanta::RegReadString(registry, ansi, corvanta::kRunKeyRoot, corvanta::kRunKeyPath, u"Corvanta");
     const std::string context = "RegReadString of " + (first ? Describe(*first) : "no value");
     FUZZ_CHECK(registry.OpenKeyCount() == 0, context + " left a key open");
     FUZZ_CHECK(read.find(u'\0') == Text::npos, context + " kept a NUL: " + Shown(read));
@@ -215,7 +170,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (flags & kRace) {
         next = ReadValue(input);
     }
-    FakeRegistry registry;
+    corvanta::RacingRegistry registry;
     const bool folder = (flags & kFolderValue) != 0;
     if (flags & kNoKey) {
         value.reset();

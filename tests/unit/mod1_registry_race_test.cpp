@@ -5,33 +5,13 @@
 #include "core/app.h"
 #include "core/mod1_registry.h"
 #include "fakes/fake_ansi_code_page.h"
-#include "fakes/fake_registry.h"
+#include "fakes/racing_registry.h"
 
 namespace corvanta {
 namespace {
 
 const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kName = "Corvanta";
-
-// Another program rewrites the value between RegReadString's size query and its read.
-class RewrittenBetweenCalls : public FakeRegistry {
-  public:
-    long RegQueryValueExA(RegKey key,
-                          const std::string& name,
-                          uint32_t* reserved,
-                          uint32_t* type,
-                          char* data,
-                          uint32_t* size) override {
-        const long result = FakeRegistry::RegQueryValueExA(key, name, reserved, type, data, size);
-        if (data == nullptr && !rewritten) {
-            rewritten = true;
-            Put(reg::kHkeyLocalMachine, kRun, kName, next.type, next.data);
-        }
-        return result;
-    }
-    Value next;
-    bool rewritten = false;
-};
 
 // What counts is the value as the read finds it: a value that stopped being a string reads as "", one that grew
 // past the buffer too, and a shorter string reads as itself, without the blanks of the unused buffer.
@@ -50,9 +30,9 @@ TEST(RegReadStringRace, ReadsTheValueAsTheReadFindsIt) {
     };
     FakeAnsiCodePage ansi;
     for (const auto& c : cases) {
-        RewrittenBetweenCalls registry;
+        RacingRegistry registry;
         registry.Put(reg::kHkeyLocalMachine, kRun, kName, reg::kRegSz, std::string("C:\\x.exe\0", 9));
-        registry.next = c.next;
+        registry.RewriteAfterSizeQuery(reg::kHkeyLocalMachine, kRun, kName, c.next);
         EXPECT_EQ(RegReadString(registry, ansi, kRunKeyRoot, kRunKeyPath, kAppTitle), c.expected) << c.label;
         EXPECT_EQ(registry.OpenKeyCount(), 0u) << c.label;
     }
