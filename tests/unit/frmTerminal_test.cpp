@@ -360,19 +360,6 @@ FakeRegistry::Value RunEntry(const std::string& command) {
     return {reg::kRegSz, command + std::string(1, '\0')};
 }
 
-// The menu is the form's, with the fixed captions in display order and no check mark before start-up.
-TEST(frmTerminalMenu, HoldsItsItemsInOrder) {
-    Rig rig;
-    const std::vector<FakePopupMenu::Item> expected = {
-        {mmPortSettinges, u"CommPort Properties"},
-        {AutoStart, u"Run at Start Windows"},
-        {mmLine, u"-"},
-        {mmAbout, u"About"},
-        {mmExit, u"Exit"},
-    };
-    EXPECT_EQ(rig.menu.items, expected);
-}
-
 // Releasing either button over the icon pops the menu up, left-aligned and choosable with either button;
 // moving, pressing and double clicking open nothing.
 TEST(frmTerminalMenu, OnlyAButtonReleaseOpensIt) {
