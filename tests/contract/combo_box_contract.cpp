@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct ListKind {
     const char* name;
     std::function<ListBed()> make;
 };
+
+void PrintTo(const ListKind& kind, std::ostream* out) {
+    *out << kind.name;
+}
 
 #ifdef CORVANTA_HAVE_WIN32
 // A drop-down list as the dialogs create it, on a hidden window of its own.
