@@ -49,25 +49,29 @@ void TrayArea::SetVisible(bool New_Visible) {
     if (New_Visible) {
         // In a form designer the flag is kept but nothing goes to the tray.
         if (host_.AmbientUserMode()) {
-            m_NotifyData.cbSize = sizeof(NotifyIconData);
-            m_NotifyData.hWnd = host_.hWnd();
-            m_NotifyData.uID = DrawId();
-            m_NotifyData.uFlags = notify::kFlagMessage;
-            if (m_Icon) {
-                m_NotifyData.uFlags |= notify::kFlagIcon;
-                m_NotifyData.hIcon = m_Icon->Handle();
-            }
-            if (!m_ToolTip.empty()) {
-                m_NotifyData.uFlags |= notify::kFlagTip;
-                EncodeTip(ansi_, m_ToolTip, m_NotifyData.szTip);
-            }
-            m_NotifyData.uCallbackMessage = kTrayCallbackMessage;
-            shell_.NotifyIcon(notify::kAdd, m_NotifyData);
+            AddIcon();
         }
     } else {
         shell_.NotifyIcon(notify::kDelete, m_NotifyData);
     }
     host_.PropertyChanged(u"Visible");
+}
+
+void TrayArea::AddIcon() {
+    m_NotifyData.cbSize = sizeof(NotifyIconData);
+    m_NotifyData.hWnd = host_.hWnd();
+    m_NotifyData.uID = DrawId();
+    m_NotifyData.uFlags = notify::kFlagMessage;
+    if (m_Icon) {
+        m_NotifyData.uFlags |= notify::kFlagIcon;
+        m_NotifyData.hIcon = m_Icon->Handle();
+    }
+    if (!m_ToolTip.empty()) {
+        m_NotifyData.uFlags |= notify::kFlagTip;
+        EncodeTip(ansi_, m_ToolTip, m_NotifyData.szTip);
+    }
+    m_NotifyData.uCallbackMessage = kTrayCallbackMessage;
+    shell_.NotifyIcon(notify::kAdd, m_NotifyData);
 }
 
 void TrayArea::SetIcon(PictureRef New_Icon) {
@@ -177,6 +181,17 @@ void TrayArea::UserControl_Terminate() {
     terminated_ = true;
     // Unconditional: also when nothing was ever added, and after a hide has already deleted the icon.
     shell_.NotifyIcon(notify::kDelete, m_NotifyData);
+}
+
+void TrayArea::OnTaskbarCreated() {
+    // Only an icon this instance has asked for: a flag loaded from saved data without any add stays iconless.
+    if (!m_Visible || terminated_ || m_NotifyData.cbSize == 0 || !host_.AmbientUserMode()) {
+        return;
+    }
+    // The broadcast may also come while the old icon is still there (a second shell, a stray sender): take the
+    // old pair away first, so the fresh add never leaves the user with two icons.
+    shell_.NotifyIcon(notify::kDelete, m_NotifyData);
+    AddIcon();
 }
 
 }  // namespace corvanta

@@ -55,11 +55,16 @@ class TrayArea {
     void UserControl_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
     void UserControl_Terminate();
 
+    // The shell's "TaskbarCreated" broadcast: Explorer (re)started and holds none of the old icons. A shown icon
+    // is added afresh, which also completes an add that failed because the taskbar was not up yet at logon.
+    void OnTaskbarCreated();
+
     // The request record as the shell last saw it (or will see it with the next request).
     const NotifyIconData& NotifyData() const { return m_NotifyData; }
 
   private:
     uint32_t DrawId();
+    void AddIcon();
 
     ControlHost& host_;
     ShellNotify& shell_;

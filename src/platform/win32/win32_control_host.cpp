@@ -42,15 +42,20 @@ Win32ControlHost::Win32ControlHost(HWND parent) {
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     RegisterWindowClass(instance, kClassName, &RoutingWindowProc<Win32ControlHost>);
-    // Never shown: a child of the hidden form, or without one a hidden tool window kept off the taskbar.
-    const DWORD style = parent != nullptr ? WS_CHILD : WS_POPUP;
-    const DWORD ex_style = parent != nullptr ? 0 : WS_EX_TOOLWINDOW;
-    HWND hwnd = CreateWindowExW(ex_style, kClassName, L"", style, 0, 0, ToPixels(kImage1Twips, twips_per_pixel_x_),
-                                ToPixels(kImage1Twips, twips_per_pixel_y_), parent, nullptr, instance, this);
+    // Never shown. Top-level, because the shell broadcasts "TaskbarCreated" to top-level windows only: a pop-up
+    // owned by the form (a tool window, kept off the taskbar), not a child.
+    HWND hwnd =
+        CreateWindowExW(WS_EX_TOOLWINDOW, kClassName, L"", WS_POPUP, 0, 0, ToPixels(kImage1Twips, twips_per_pixel_x_),
+                        ToPixels(kImage1Twips, twips_per_pixel_y_), parent, nullptr, instance, this);
     if (hwnd == nullptr) {
         ThrowLastError(u"Creating the tray control's window");
     }
     window_.Reset(hwnd);
+    taskbar_created_ = RegisterWindowMessageW(L"TaskbarCreated");
+    // An elevated process would otherwise never see the broadcast of the shell, which runs at medium integrity.
+    if (taskbar_created_ != 0) {
+        ChangeWindowMessageFilterEx(hwnd, taskbar_created_, MSGFLT_ALLOW, nullptr);
+    }
 }
 
 Win32ControlHost::~Win32ControlHost() {
@@ -125,6 +130,10 @@ LRESULT Win32ControlHost::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, 
             control_->UserControl_Resize();
             return 0;
         default:
+            if (message == taskbar_created_ && taskbar_created_ != 0) {
+                control_->OnTaskbarCreated();
+                return 0;
+            }
             return DefWindowProcW(hwnd, message, wparam, lparam);
     }
 }

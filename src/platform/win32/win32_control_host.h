@@ -12,9 +12,9 @@ class TrayArea;
 
 namespace corvanta::win32 {
 
-// The tray control's own window: hidden, a child of the form when there is one (else a hidden pop-up), and the
-// window the shell sends the tray callback to. Its window procedure only routes: WM_MOUSEMOVE (the callback
-// message, 512) to UserControl_MouseMove and WM_SIZE to UserControl_Resize.
+// The tray control's own window: a hidden pop-up owned by the form, and the window the shell sends the tray
+// callback to. Its window procedure only routes: WM_MOUSEMOVE (the callback message, 512) to
+// UserControl_MouseMove, WM_SIZE to UserControl_Resize and the shell's "TaskbarCreated" to OnTaskbarCreated.
 //
 // Attach the control before setting any of its properties: attaching loads its saved properties, and the
 // program has no saved design, so they start from their defaults. The host may be destroyed before or after
@@ -57,6 +57,7 @@ class Win32ControlHost : public ControlHost {
     TrayArea* control_ = nullptr;
     int twips_per_pixel_x_ = 15;
     int twips_per_pixel_y_ = 15;
+    UINT taskbar_created_ = 0;
 };
 
 }  // namespace corvanta::win32
