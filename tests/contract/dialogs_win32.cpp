@@ -91,20 +91,21 @@ Text WindowText(HWND window) {
     return win32::FromWide(text, static_cast<size_t>(length));
 }
 
+struct TextSearch {
+    Text wanted;
+    bool found = false;
+};
+
+BOOL CALLBACK CheckText(HWND child, LPARAM param) {
+    auto* search = reinterpret_cast<TextSearch*>(param);
+    search->found = search->found || WindowText(child) == search->wanted;
+    return TRUE;
+}
+
 // Whether a message box shows this text (in one of its static controls).
 bool BoxSays(HWND box, const Text& text) {
-    struct Search {
-        Text wanted;
-        bool found = false;
-    } search{text};
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            s->found = s->found || WindowText(child) == s->wanted;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TextSearch search{text};
+    EnumChildWindows(box, &CheckText, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -54,42 +54,43 @@ DialogLayout Layout() {
     };
 }
 
-bool FontHasFace(HWND window, HFONT font, const wchar_t* face) {
-    HDC dc = GetDC(window);
-    if (dc == nullptr) {
-        return true;
-    }
-    HGDIOBJ old = SelectObject(dc, font);
-    wchar_t chosen[LF_FACESIZE] = {};
-    const int length = GetTextFaceW(dc, LF_FACESIZE, chosen);
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
-    return length > 0 && lstrcmpiW(chosen, face) == 0;
+int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
 }
 
-// The named face at this size. For a face that is missing, or lacks the character set, the font mapper would
-// pick an arbitrary face that may not even have Latin letters; fall back to the face in the default set, then
-// to the dialog's own face.
-UniqueFont NamedFont(const DialogWindow& dialog, const wchar_t* face, int centipoints, LONG weight, BYTE charset) {
-    LOGFONTW dialog_font{};
-    GetObjectW(dialog.Font(), sizeof(dialog_font), &dialog_font);
-    const struct {
-        const wchar_t* face;
-        BYTE charset;
-    } tries[] = {{face, charset}, {face, DEFAULT_CHARSET}, {dialog_font.lfFaceName, DEFAULT_CHARSET}};
-    UniqueFont font;
-    for (const auto& attempt : tries) {
-        LOGFONTW wanted{};
-        wanted.lfHeight = -MulDiv(centipoints, dialog.DpiY(), 7200);
-        wanted.lfWeight = weight;
-        wanted.lfCharSet = attempt.charset;
-        wcsncpy(wanted.lfFaceName, attempt.face, LF_FACESIZE - 1);
-        font.Reset(CreateFontIndirectW(&wanted));
-        if (font.Get() != nullptr && FontHasFace(dialog.hWnd(), font.Get(), attempt.face)) {
-            break;
-        }
+bool FaceInstalled(HWND window, const wchar_t* face, BYTE charset) {
+    HDC dc = GetDC(window);
+    if (dc == nullptr) {
+        return false;
     }
-    return font;
+    LOGFONTW query{};
+    query.lfCharSet = charset;
+    wcsncpy(query.lfFaceName, face, LF_FACESIZE - 1);
+    bool found = false;
+    EnumFontFamiliesExW(dc, &query, &NoteFound, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(window, dc);
+    return found;
+}
+
+// The named face at this size, in the character set when the face has it. For a face that is not installed
+// the font mapper would pick an arbitrary one, possibly without Latin letters: the dialog's own face is used.
+UniqueFont NamedFont(const DialogWindow& dialog, const wchar_t* face, int centipoints, LONG weight, BYTE charset) {
+    LOGFONTW font{};
+    GetObjectW(dialog.Font(), sizeof(font), &font);
+    font.lfHeight = -MulDiv(centipoints, dialog.DpiY(), 7200);
+    font.lfWidth = 0;
+    font.lfWeight = weight;
+    font.lfItalic = FALSE;
+    font.lfUnderline = FALSE;
+    if (FaceInstalled(dialog.hWnd(), face, charset)) {
+        font.lfCharSet = charset;
+        wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+    } else if (FaceInstalled(dialog.hWnd(), face, DEFAULT_CHARSET)) {
+        font.lfCharSet = DEFAULT_CHARSET;
+        wcsncpy(font.lfFaceName, face, LF_FACESIZE - 1);
+    }
+    return UniqueFont(CreateFontIndirectW(&font));
 }
 
 // The dialog's font, or a smaller size of it when the system's message font is too large for the whole notice
@@ -152,6 +153,9 @@ void ShowAboutDialog(HINSTANCE instance, Registry& reg, const AnsiCodePage& ansi
     if (BringOpenDialogToFront()) {
         return;
     }
+    // Missing only where the program's resources are not linked in (a test): the box then stays empty.
+    const UniqueBitmap picture(
+        static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(IDB_ABOUT), IMAGE_BITMAP, 0, 0, 0)));
     DialogWindow dialog(instance, Layout());
     dialog.SetControlFont(id::kTitle,
                           dialog.KeepFont(NamedFont(dialog, L"Times New Roman", 2175, FW_NORMAL, kArabicCharset)));
@@ -169,9 +173,6 @@ void ShowAboutDialog(HINSTANCE instance, Registry& reg, const AnsiCodePage& ansi
     dialog.SetTextColour(id::kTitle, RGB(0, 0, 0));
     dialog.SetTextColour(id::kDisclaimer, RGB(0, 0, 0));
 
-    // Missing only where the program's resources are not linked in (a test): the box then stays empty.
-    const UniqueBitmap picture(
-        static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(IDB_ABOUT), IMAGE_BITMAP, 0, 0, 0)));
     dialog.OnPaint = [&dialog, &picture](HDC dc) {
         if (picture.Get() != nullptr) {
             DrawPicture(

@@ -111,7 +111,7 @@ DialogWindow::~DialogWindow() {
 HWND DialogWindow::Item(int id) const {
     HWND item = GetDlgItem(window_.Get(), id);
     if (item == nullptr) {
-        ThrowLastError(u"Finding a dialog control");
+        throw Error(u"The dialog has no control " + AsciiText(std::to_string(id)) + u".");
     }
     return item;
 }
