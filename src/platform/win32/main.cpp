@@ -2,7 +2,9 @@
 
 #include <exception>
 
+#include "core/app.h"
 #include "core/frmTerminal.h"
+#include "core/keystroke_backlog.h"
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_ansi_code_page.h"
 #include "platform/win32/win32_app_info.h"
@@ -18,6 +20,7 @@
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_shell_notify.h"
 #include "platform/win32/win32_spooler.h"
+#include "platform/win32/win32_timer.h"
 #include "tray/TrayArea.h"
 
 namespace corvanta::win32 {
@@ -41,7 +44,13 @@ int Run(HINSTANCE instance) {
     Win32ControlHost control_host(form.hWnd());
     TrayArea tray(control_host, shell, ansi);
     control_host.Attach(tray);
-    frmTerminal terminal(form, comm, tray, settings, keys, ansi,
+    // Received text waits here when it comes faster than the focused window takes keystrokes, or while the
+    // system refuses them; its reports are the program's message boxes.
+    Win32Timer typing_timer;
+    KeystrokeBacklog backlog(keys, typing_timer, [&form](TextView message) {
+        form.MsgBox(message, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
+    });
+    frmTerminal terminal(form, comm, tray, settings, backlog, ansi,
                          {menu, dialogs, registry, app, [&form] { form.Unload(); }});
     form.OnUnload = [&terminal](int16_t& Cancel) { terminal.Form_Unload(Cancel); };
 
