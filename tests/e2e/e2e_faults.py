@@ -1,0 +1,165 @@
+#!/usr/bin/env python3
+"""End-to-end fault cases: Corvanta.exe under Wine when things go wrong around it.
+
+    e2e_faults.py CASE --exe Corvanta.exe --helpers DIR [--loader WINE]
+
+Same bed, sessions and exit status as e2e.py, whose machinery this driver reuses; the typing target here is
+faulttool.exe's fast recorder, which records WM_CHAR without an edit control's redraw cost.
+"""
+import os
+import random
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2e  # noqa: E402
+from e2e import Failure, check, testbed  # noqa: E402
+
+STREAM_BYTES = 1024 * 1024
+STREAM_TIMEOUT = 600
+# Written in pieces, as a device would: each piece is in the pty before the next one.
+STREAM_PIECE = 4096
+
+
+def faulttool(s, *args):
+    return s.wine(s.tool("faulttool"), *args)
+
+
+def start_fast_recorder(s):
+    s.record_file = os.path.join(s.dir, "typed.txt")
+    s.spawn("faulttool", s.tool("faulttool"), "record", s.windows_path(s.record_file))
+    testbed.wait_for(lambda: os.path.exists(s.record_file + ".ready"), 15, "the fast recorder to take the focus")
+
+
+def restart_program(s):
+    """Ends the running program; the next start finds an empty tray."""
+    s.kill(s.program)
+    testbed.wait_for(s.tray_flushed, 10, "the ended program's tray icon to go")
+
+
+def store_dword(s, name, value):
+    status, _ = s.wine("reg", "add", e2e.PROPERTIES_KEY, "/v", name, "/t", "REG_DWORD", "/d", str(value), "/f")
+    check(status == 0, f"could not store {name} as REG_DWORD {value}")
+
+
+def case_corrupt_settings(s):
+    """A stored value that cannot be used gives one message box and still the tray icon; the port stays closed.
+    A value of the wrong registry type is taken as not stored: the port opens with the control's default."""
+    device = os.path.realpath(testbed.wine_side_path(s.bed, "COM1"))
+    refused = [("Settings", "9600,x,8,1"), ("Handshaking", "7"), ("CommPort", "70000"), ("Settings", "")]
+    for name, value in refused:
+        s.clear_settings()
+        s.store(name, value)
+        s.start_program()
+
+        def box():
+            check(s.alive(), f"{name}={value!r}: Corvanta.exe ended with status {s.program.returncode}")
+            return s.message_boxes("Corvanta")
+        boxes = testbed.wait_for(box, e2e.READY_TIMEOUT, f"a message box for {name}={value!r}")
+        message = s.message_text(boxes[0])
+        check(len(boxes) == 1 and message, f"{name}={value!r}: {len(boxes)} boxes, message {message!r}")
+        print(f"{name}={value!r}: {message!r}")
+        s.wine(s.tool("wintool"), "click", boxes[0], "OK")
+        s.wait_ready()
+        check(not s.program_holds(device), f"{name}={value!r}: the port was opened anyway")
+        check(s.stored(name) == value, f"{name}={value!r}: start-up rewrote the stored value")
+        restart_program(s)
+
+    s.clear_settings()
+    store_dword(s, "CommPort", 3)
+    s.start_program()
+    s.wait_ready()
+    check(not s.message_boxes("Corvanta"), "a REG_DWORD CommPort gave a message box")
+    check(s.program_holds(device), "with a REG_DWORD CommPort the default COM1 was not opened")
+
+
+def icon_windows(s):
+    return [line.split()[0] for line in s.wintool("trayicons") if len(line.split()) == 5]
+
+
+def case_taskbar_recreated(s):
+    """After the shell's "TaskbarCreated" broadcast the icon is added afresh, is in the tray exactly once and still
+    opens the menu."""
+    s.clear_settings()
+    s.start_program()
+    s.wait_ready()
+    for broadcast in range(1, 4):
+        before = icon_windows(s)
+        status, out = faulttool(s, "taskbarcreated")
+        check(status == 0, f"broadcast {broadcast} failed: {out.strip()}")
+        # The re-add is a delete and a fresh add, which Wine's tray shows as a new icon window: wait until the
+        # tray has settled on one icon, and a new one.
+        seen = []
+
+        def settled():
+            seen.append(icon_windows(s))
+            recent = seen[-10:]
+            return len(recent) == 10 and all(w == recent[0] and len(w) == 1 for w in recent) and recent[0] != before
+        try:
+            testbed.wait_for(settled, 10, "one new tray icon")
+        except TimeoutError:
+            raise Failure(f"after broadcast {broadcast} the tray holds icon windows {seen[-1]}, before it "
+                          f"{before}: expected one new icon") from None
+    left, top, right, bottom = s.tray_icons()[0]
+    subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "click", "3"],
+                   check=False)
+    try:
+        menus = testbed.wait_for(lambda: s.wintool("windows", "#32768"), 10, "the tray menu")
+    finally:
+        subprocess.run(["xdotool", "mousemove", "640", "1000"], check=False)
+    menu = menus[0].split()[0]
+    # Escape closes the menu without choosing anything.
+    s.wine(s.tool("wintool"), "post", menu, "256", "27", "0")
+    testbed.wait_for(lambda: not s.wintool("windows", "#32768"), 10, "the tray menu to close")
+    check(s.alive(), "Corvanta.exe ended")
+
+
+def case_stream_1mib(s):
+    """1 MiB of random printable characters, written as fast as the line takes them, arrives byte-exact, in
+    order, in a typing target."""
+    s.clear_settings()
+    s.start_program()
+    s.wait_ready()
+    start_fast_recorder(s)
+    rng = random.Random(20261207)
+    data = bytes(rng.randrange(0x20, 0x7F) for _ in range(STREAM_BYTES))
+    started = time.monotonic()
+    fd = os.open(s.peer("COM1"), os.O_WRONLY | os.O_NOCTTY)
+    try:
+        for i in range(0, len(data), STREAM_PIECE):
+            os.write(fd, data[i:i + STREAM_PIECE])
+    finally:
+        os.close(fd)
+    written = time.monotonic() - started
+    expected = data.decode("ascii")
+    progress = [0, time.monotonic()]
+
+    def arrived():
+        typed = s.typed()
+        if len(typed) != progress[0]:
+            progress[:] = [len(typed), time.monotonic()]
+        check(s.alive(), f"Corvanta.exe ended with status {s.program.returncode}")
+        if not expected.startswith(typed):
+            at = next((i for i, (a, b) in enumerate(zip(typed, expected)) if a != b), len(expected))
+            raise Failure(f"the typed text departs from the stream at character {at} of {len(typed)} typed: "
+                          f"expected {expected[max(0, at - 20):at + 20]!r}, typed {typed[max(0, at - 20):at + 20]!r}")
+        # Nothing more for 20 s: characters were lost, or the relay stalled.
+        check(time.monotonic() - progress[1] < 20, f"typing stopped at {len(typed)} of {len(expected)} characters")
+        return typed == expected
+    try:
+        testbed.wait_for(arrived, STREAM_TIMEOUT, "the whole stream to be typed")
+    except TimeoutError:
+        raise Failure(f"{len(s.typed())} of {len(expected)} characters typed after {STREAM_TIMEOUT} s") from None
+    took = time.monotonic() - started
+    print(f"{len(expected)} characters written in {written:.1f} s, typed in {took:.1f} s "
+          f"({len(expected) / took:.0f} characters/s)")
+    said = [s.message_text(box) for box in s.message_boxes("Corvanta")]
+    check(not said, f"Corvanta reported: {said}")
+
+
+CASES = {name[len("case_"):]: func for name, func in globals().items() if name.startswith("case_")}
+
+if __name__ == "__main__":
+    e2e.CASES = CASES
+    sys.exit(e2e.main())
