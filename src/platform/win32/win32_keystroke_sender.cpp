@@ -93,6 +93,18 @@ INPUT ToInput(const InputEvent& event) {
 
 }  // namespace
 
+bool Win32KeystrokeSender::CapsLock(unsigned long target_thread) {
+    // Attaching to the target's input while keys we sent still wait in its queue resets the key state it types
+    // them with (under Wine a Shift went missing mid-text). While one stream is being typed into one window the
+    // last answer holds; it is asked again for another window, or after a pause.
+    constexpr unsigned long long kRecheckAfterMs = 2000;
+    if (target_thread != caps_thread_ || GetTickCount64() - last_send_ >= kRecheckAfterMs) {
+        caps_lock_ = CapsLockOn(target_thread);
+        caps_thread_ = target_thread;
+    }
+    return caps_lock_;
+}
+
 SendResult Win32KeystrokeSender::SendKeys(TextView text) {
     if (text.empty()) {
         return {};
@@ -100,7 +112,7 @@ SendResult Win32KeystrokeSender::SendKeys(TextView text) {
     const DWORD target = TargetThread();
     const Win32KeyboardLayout layout(LayoutOf(target));
     // Caps Lock on would swap the case of letters typed by their keys.
-    const std::vector<InputEvent> plan = PlanKeystrokes(text, layout, CapsLockOn(target), state_);
+    const std::vector<InputEvent> plan = PlanKeystrokes(text, layout, CapsLock(target), state_);
     if (plan.empty()) {
         return {};
     }
@@ -112,6 +124,7 @@ SendResult Win32KeystrokeSender::SendKeys(TextView text) {
     // SendInput accepts fewer events, without saying which, when User Interface Privilege Isolation blocks
     // them (a window of higher integrity has the focus) or the desktop is locked; the caller sees the count.
     const UINT accepted = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    last_send_ = GetTickCount64();
     return {plan.size(), accepted};
 }
 
