@@ -85,6 +85,18 @@ DialogWindow::DialogWindow(HINSTANCE instance, const DialogLayout& layout)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     // Children are linked in creation order, which is the tab order the dialog manager follows.
+    try {
+        CreateControls(instance, layout);
+    } catch (...) {
+        // The window is destroyed while this object is half built: it must not be reached from there.
+        SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+        throw;
+    }
+    SendMessageW(hwnd, DM_SETDEFID, static_cast<WPARAM>(default_id_), 0);
+}
+
+void DialogWindow::CreateControls(HINSTANCE instance, const DialogLayout& layout) {
+    HWND hwnd = window_.Get();
     for (const DialogControl& control : layout.controls) {
         const Text caption(control.caption);
         HWND child = CreateWindowExW(0, control.window_class, Wide(caption), WS_CHILD | WS_VISIBLE | control.style,
@@ -96,7 +108,6 @@ DialogWindow::DialogWindow(HINSTANCE instance, const DialogLayout& layout)
         }
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     }
-    SendMessageW(hwnd, DM_SETDEFID, static_cast<WPARAM>(default_id_), 0);
 }
 
 DialogWindow::~DialogWindow() {

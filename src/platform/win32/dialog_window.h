@@ -115,6 +115,7 @@ class DialogWindow {
   private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     INT_PTR HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+    void CreateControls(HINSTANCE instance, const DialogLayout& layout);
     void FollowFocus();
 
     // Fonts first: they must outlive the controls that use them.
