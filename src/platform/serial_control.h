@@ -8,6 +8,13 @@
 
 namespace corvanta {
 
+// Where the control's port stands, for a caller that shows it to the user.
+enum class PortState : uint8_t {
+    kClosed,            // closed by the program or the user: only an open opens it again
+    kOpen,              // PortOpen reads true
+    kWaitingForDevice,  // PortOpen reads false: the device went away, and the port reopens when it returns
+};
+
 // The serial communications control (the role of an MSComm control): a COM port with its line settings,
 // a receive buffer, and an OnComm event raised on the UI thread whenever received bytes wait.
 //
@@ -48,8 +55,19 @@ public:
     virtual std::string Input() = 0;
 
     // Raised on the UI thread when received bytes wait, and on communication events (such as the device
-    // going away, after which PortOpen reads false).
+    // going away, after which PortOpen reads false, and the port reopening when it returns).
     virtual void SetOnComm(std::function<void()> handler) = 0;
+
+    // When the open port's device goes away, the port closes and the control waits for the device: it reopens
+    // the port with the then current port number, settings and handshaking when the system announces a port's
+    // arrival, and otherwise tries 1 s after the loss, then at doubling intervals up to 30 s. SetPortOpen ends
+    // the wait (false leaves the port closed); a new CommPort keeps waiting, for the new port's device. Bytes
+    // the returning device sent before the reopen are kept; an open by SetPortOpen discards earlier leftovers.
+    virtual PortState State() const = 0;
+
+    // An open for the start of the program: like SetPortOpen(true), but when the port's device is absent the
+    // control also starts waiting for it, as if it had gone away, before it throws the failure.
+    virtual void OpenOrWaitForDevice() = 0;
 };
 
 }  // namespace corvanta

@@ -19,6 +19,11 @@
 #ifdef CORVANTA_HAVE_WIN32
 #include <windows.h>
 
+#include <dbt.h>
+
+#include <cstddef>
+#include <cstring>
+
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_serial_control.h"
 #endif
@@ -50,8 +55,13 @@ class SerialLine {
     virtual int16_t MissingPort() const { return 7; }
     virtual bool CanShowBusyPort() const { return false; }
     virtual void MakeBusy(int16_t) {}
-    // Pulls COMn's cable (empty when this line cannot).
+    // Pulls COMn's cable, or plugs it back in (empty when this line can, else why not).
     virtual std::string Unplug(int16_t port) = 0;
+    virtual std::string Plug(int16_t port) = 0;
+    // The system's notice that a device for COMn arrived.
+    virtual void AnnounceArrival(int16_t port) = 0;
+    // The delay of the control's retry timer while it waits for a device.
+    virtual uint32_t RetryDelayMs() const = 0;
 };
 
 class FakeLine : public SerialLine {
@@ -62,17 +72,21 @@ class FakeLine : public SerialLine {
     }
     SerialControl& Control() override { return control_; }
     void Write(int16_t port, std::string_view bytes) override {
-        if (control_.PortOpen() && control_.CommPort() == port) {
+        if (control_.CommPort() == port) {
             // Arrives in two pieces before the event, as a driver may hand it over.
             control_.QueueReceived(bytes.substr(0, bytes.size() / 2));
             control_.Receive(bytes.substr(bytes.size() / 2));
         }
     }
-    // Events are synchronous here; a condition that takes bytes a piece at a time gets a few turns.
+    // Events are synchronous here; a condition that takes bytes a piece at a time gets a few turns, and time
+    // passes between turns: the retry timer, if running, comes due.
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds) override {
         for (int turn = 0; turn < 100; ++turn) {
             if (done()) {
                 return true;
+            }
+            if (control_.RetryDelayMs()) {
+                control_.FireRetryTimer();
             }
         }
         return false;
@@ -86,11 +100,16 @@ class FakeLine : public SerialLine {
     bool CanShowBusyPort() const override { return true; }
     void MakeBusy(int16_t port) override { control_.busy_ports.insert(port); }
     std::string Unplug(int16_t port) override {
-        if (control_.PortOpen() && control_.CommPort() == port) {
-            control_.DeviceGone();
-        }
+        control_.DeviceGone(port);
         return {};
     }
+    // Like a driver that announces nothing: only the retry timer finds the device.
+    std::string Plug(int16_t port) override {
+        control_.DeviceReturns(port, false);
+        return {};
+    }
+    void AnnounceArrival(int16_t port) override { control_.AnnounceArrival(port); }
+    uint32_t RetryDelayMs() const override { return control_.RetryDelayMs().value_or(0); }
 
   private:
     FakeSerialControl control_;
@@ -161,8 +180,29 @@ class Win32Line : public SerialLine {
             return "the test bed did not pull the cable (CORVANTA_TESTBED not set, or no answer)";
         }
         unplugged_.push_back(port);
+        peers_.erase(port);
         return {};
     }
+    std::string Plug(int16_t port) override {
+        if (!AskTheBed("plug", port)) {
+            return "the test bed did not plug the cable back in";
+        }
+        std::erase(unplugged_, port);
+        peers_.erase(port);
+        return {};
+    }
+    // As a port broadcast names it: a DEV_BROADCAST_PORT_W with the name after the header.
+    void AnnounceArrival(int16_t port) override {
+        const std::wstring name = L"COM" + std::to_wstring(port);
+        alignas(DEV_BROADCAST_PORT_W) BYTE notice[sizeof(DEV_BROADCAST_PORT_W) + 16 * sizeof(wchar_t)] = {};
+        const size_t name_at = offsetof(DEV_BROADCAST_PORT_W, dbcp_name);
+        std::memcpy(notice + name_at, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+        auto* header = reinterpret_cast<DEV_BROADCAST_PORT_W*>(notice);
+        header->dbcp_size = static_cast<DWORD>(name_at + (name.size() + 1) * sizeof(wchar_t));
+        header->dbcp_devicetype = DBT_DEVTYP_PORT;
+        SendMessageW(control_.Window(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(notice));
+    }
+    uint32_t RetryDelayMs() const override { return control_.RetryDelayMs(); }
     ~Win32Line() override {
         control_.SetPortOpen(false);
         for (const int16_t port : unplugged_) {
@@ -568,9 +608,11 @@ TEST_P(SerialControlContract, OnCommRaisedInsideModalLoop) {
     EXPECT_EQ(received_, "modal");
 }
 
-// A device that goes away closes the port and raises OnComm; bytes that came before stay readable.
-TEST_P(SerialControlContract, DeviceGoneClosesThePort) {
+// A device that goes away closes the port and raises OnComm; when it comes back the port reopens by itself with
+// the same settings, and what the device sent once it was back arrives, once.
+TEST_P(SerialControlContract, DeviceGoneAndBack) {
     control().SetCommPort(4);
+    control().SetSettings(u"19200,n,8,2");
     control().SetPortOpen(true);
     EXPECT_EQ(SendAndCollect(4, "before"), "before");
     const int events_before = events_;
@@ -578,9 +620,63 @@ TEST_P(SerialControlContract, DeviceGoneClosesThePort) {
     if (!why.empty()) {
         GTEST_SKIP() << why;
     }
-    EXPECT_TRUE(line_->PumpUntil([&] { return !control().PortOpen() && events_ > events_before; }));
-    EXPECT_FALSE(control().PortOpen());
+    ASSERT_TRUE(line_->PumpUntil([&] { return !control().PortOpen() && events_ > events_before; }));
+    EXPECT_EQ(control().State(), PortState::kWaitingForDevice);
     EXPECT_EQ(control().CommPort(), 4);
+
+    ASSERT_EQ(line_->Plug(4), "");
+    // Most often still before the reopen: these bytes then wait in the new device's driver.
+    line_->Write(4, "sent on return|");
+    ASSERT_TRUE(line_->PumpUntil([&] { return control().PortOpen() && received_.size() >= 15; }, 20s))
+        << "state " << static_cast<int>(control().State()) << ", received \"" << received_ << "\"";
+    EXPECT_EQ(control().State(), PortState::kOpen);
+    EXPECT_EQ(control().Settings(), u"19200,n,8,2");
+    const std::string on_return = received_;
+    EXPECT_EQ(on_return + SendAndCollect(4, "after"), "sent on return|after");
+}
+
+// A port whose device is absent when the program starts opens once the device is there.
+TEST_P(SerialControlContract, DeviceAbsentAtStartIsWaitedFor) {
+    const std::string why = line_->Unplug(4);
+    if (!why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    control().SetCommPort(4);
+    const std::string description = Description([&] { control().OpenOrWaitForDevice(); });
+    EXPECT_EQ(description.rfind("COM4: ", 0), 0u) << description;
+    EXPECT_NE(description.find("opens by itself"), std::string::npos) << description;
+    EXPECT_EQ(control().State(), PortState::kWaitingForDevice);
+    ASSERT_EQ(line_->Plug(4), "");
+    ASSERT_TRUE(line_->PumpUntil([&] { return control().PortOpen(); }, 20s));
+    EXPECT_EQ(SendAndCollect(4, "late"), "late");
+}
+
+// The arrival notice of the awaited port reopens it at once, between two tries of the timer; a notice for
+// another port, or for a port the user closed meanwhile, opens nothing.
+TEST_P(SerialControlContract, ArrivalNoticeReopensAtOnce) {
+    control().SetCommPort(4);
+    control().SetPortOpen(true);
+    const std::string why = line_->Unplug(4);
+    if (!why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    // The first try has failed: the next one is 2 s away.
+    ASSERT_TRUE(line_->PumpUntil([&] { return line_->RetryDelayMs() >= 2000; }));
+    ASSERT_EQ(line_->Plug(4), "");
+    ASSERT_EQ(control().State(), PortState::kWaitingForDevice);
+    line_->AnnounceArrival(9);
+    EXPECT_EQ(control().State(), PortState::kWaitingForDevice);
+    line_->AnnounceArrival(4);
+    EXPECT_EQ(control().State(), PortState::kOpen);
+    EXPECT_EQ(SendAndCollect(4, "announced"), "announced");
+
+    ASSERT_EQ(line_->Unplug(4), "");
+    ASSERT_TRUE(line_->PumpUntil([&] { return control().State() == PortState::kWaitingForDevice; }));
+    control().SetPortOpen(false);
+    EXPECT_EQ(control().State(), PortState::kClosed);
+    ASSERT_EQ(line_->Plug(4), "");
+    line_->AnnounceArrival(4);
+    EXPECT_EQ(control().State(), PortState::kClosed);
 }
 
 std::unique_ptr<SerialLine> MakeFakeLine() {
@@ -597,6 +693,12 @@ std::unique_ptr<SerialLine> MakeWin32Line() {
     return std::make_unique<Win32Line>();
 }
 INSTANTIATE_TEST_SUITE_P(Win32, SerialControlContract, ::testing::Values(&MakeWin32Line), LineName);
+
+// Wine and Windows both take the registration for COM port arrivals on the control's message-only window.
+TEST(Win32SerialControl, RegisteredForPortArrivals) {
+    win32::Win32SerialControl control;
+    EXPECT_TRUE(control.HearsDeviceArrivals());
+}
 #endif
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "fakes/fake_serial_control.h"
 
+#include <stdexcept>
+
 #include "platform/serial_settings.h"
 
 namespace corvanta {
@@ -10,6 +12,10 @@ void FakeSerialControl::SetCommPort(int16_t port) {
         throw CommPortWhileOpenError(port_);
     }
     port_ = port;
+    in_driver_.clear();
+    if (wait_.Waiting()) {
+        wait_.Begin();
+    }
 }
 
 void FakeSerialControl::SetSettings(TextView settings) {
@@ -39,21 +45,52 @@ void FakeSerialControl::SetInputLen(int16_t length) {
 }
 
 void FakeSerialControl::SetPortOpen(bool open) {
-    if (open == open_) {
+    if (!open) {
+        wait_.End();
+        open_ = false;
         return;
     }
-    if (open) {
-        // The texts Windows gives for CreateFile's ERROR_FILE_NOT_FOUND and ERROR_ACCESS_DENIED.
-        if (!existing_ports.contains(port_)) {
-            throw Error(CommPortName(port_) + u": The system cannot find the file specified.");
-        }
-        if (busy_ports.contains(port_)) {
-            throw Error(CommPortName(port_) + u": Access is denied.");
-        }
-        ApplyToDriver(settings_);
-        last_open_ = Applied{port_, settings_, handshaking_};
+    if (!open_) {
+        wait_.End();
+        Open(true);
     }
-    open_ = open;
+}
+
+void FakeSerialControl::Open(bool discard_leftovers) {
+    // The texts Windows gives for CreateFile's ERROR_FILE_NOT_FOUND and ERROR_ACCESS_DENIED.
+    if (!existing_ports.contains(port_)) {
+        throw DeviceAbsentError(CommPortName(port_) + u": The system cannot find the file specified.");
+    }
+    if (busy_ports.contains(port_)) {
+        throw Error(CommPortName(port_) + u": Access is denied.");
+    }
+    ApplyToDriver(settings_);
+    last_open_ = Applied{port_, settings_, handshaking_};
+    open_ = true;
+    if (!discard_leftovers) {
+        received_ += in_driver_;
+    }
+    in_driver_.clear();
+}
+
+PortState FakeSerialControl::State() const {
+    if (open_) {
+        return PortState::kOpen;
+    }
+    return wait_.Waiting() ? PortState::kWaitingForDevice : PortState::kClosed;
+}
+
+void FakeSerialControl::OpenOrWaitForDevice() {
+    if (open_) {
+        return;
+    }
+    wait_.End();
+    try {
+        Open(true);
+    } catch (const DeviceAbsentError& absent) {
+        wait_.Begin();
+        throw WaitingForDeviceError(absent);
+    }
 }
 
 std::string FakeSerialControl::Input() {
@@ -70,6 +107,8 @@ void FakeSerialControl::Receive(std::string_view bytes) {
 void FakeSerialControl::QueueReceived(std::string_view bytes) {
     if (open_) {
         received_ += bytes;
+    } else if (existing_ports.contains(port_)) {
+        in_driver_ += bytes;
     }
 }
 
@@ -79,11 +118,59 @@ void FakeSerialControl::RaiseOnComm() {
     }
 }
 
-void FakeSerialControl::DeviceGone() {
-    if (!open_) {
+void FakeSerialControl::DeviceGone(int16_t port) {
+    existing_ports.erase(port);
+    if (port != port_) {
         return;
     }
-    open_ = false;
+    in_driver_.clear();
+    if (open_) {
+        open_ = false;
+        wait_.Begin();
+        RaiseOnComm();
+    }
+}
+
+void FakeSerialControl::DeviceReturns(int16_t port, bool announced) {
+    existing_ports.insert(port);
+    if (announced) {
+        AnnounceArrival(port);
+    }
+}
+
+void FakeSerialControl::AnnounceArrival(int16_t port) {
+    if (wait_.Waiting() && port == port_) {
+        TryReopen(true);
+    }
+}
+
+void FakeSerialControl::FireRetryTimer() {
+    if (!wait_.Waiting()) {
+        throw std::logic_error("FakeSerialControl::FireRetryTimer while no retry timer runs");
+    }
+    TryReopen(false);
+}
+
+std::optional<uint32_t> FakeSerialControl::RetryDelayMs() const {
+    if (!wait_.Waiting()) {
+        return std::nullopt;
+    }
+    return wait_.DelayMs();
+}
+
+void FakeSerialControl::TryReopen(bool announced) {
+    try {
+        Open(false);
+    } catch (const Error&) {
+        // An announced device may need a moment before it opens: start again from the short delay.
+        if (announced) {
+            wait_.Begin();
+        } else {
+            wait_.TryFailed();
+        }
+        return;
+    }
+    wait_.End();
     RaiseOnComm();
 }
 

@@ -5,12 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/device_wait.h"
 #include "platform/serial_control.h"
 
 namespace corvanta {
 
 // A serial control over an imaginary line. It checks values like the Win32 control (same parser), opens only
 // the ports that exist and are not busy, and delivers bytes a test hands it through OnComm, synchronously.
+// Time passes only when a test fires the retry timer.
 class FakeSerialControl : public SerialControl {
   public:
     int16_t CommPort() const override { return port_; }
@@ -25,14 +27,25 @@ class FakeSerialControl : public SerialControl {
     void SetPortOpen(bool open) override;
     std::string Input() override;
     void SetOnComm(std::function<void()> handler) override { on_comm_ = std::move(handler); }
+    PortState State() const override;
+    void OpenOrWaitForDevice() override;
 
-    // Test hooks. Bytes that arrive while the port is closed are not read by anyone, so they are dropped.
+    // Test hooks. Bytes that arrive while the port is closed wait in the driver of a present device, where an
+    // open by SetPortOpen discards them and a reopen after the device returned keeps them.
     // Receive queues bytes and raises OnComm; QueueReceived only queues (several pieces before one event).
     void Receive(std::string_view bytes);
     void QueueReceived(std::string_view bytes);
     void RaiseOnComm();
-    // The device went away (a USB adapter pulled): the port closes, then OnComm is raised.
-    void DeviceGone();
+    // COMn's device went away (a USB adapter pulled): an open port on it closes, then OnComm is raised.
+    void DeviceGone(int16_t port);
+    // COMn's device is back; `announced` when its driver tells the system, which tells the control.
+    void DeviceReturns(int16_t port, bool announced);
+    // The system's announcement that COMn arrived.
+    void AnnounceArrival(int16_t port);
+    // The retry timer comes due; only while waiting for a device.
+    void FireRetryTimer();
+    // The delay the retry timer runs with, or none when no timer runs.
+    std::optional<uint32_t> RetryDelayMs() const;
 
     // What the port was opened with at the last successful open.
     struct Applied {
@@ -52,6 +65,8 @@ class FakeSerialControl : public SerialControl {
 
   private:
     void ApplyToDriver(const Text& settings) const;
+    void Open(bool discard_leftovers);
+    void TryReopen(bool announced);
 
     int16_t port_ = kInitialCommPort;
     Text settings_ = kInitialSettings;
@@ -59,6 +74,9 @@ class FakeSerialControl : public SerialControl {
     int16_t input_len_ = 0;
     bool open_ = false;
     std::string received_;
+    // What the device sent while the port was closed.
+    std::string in_driver_;
+    DeviceWait wait_;
     std::optional<Applied> last_open_;
     std::function<void()> on_comm_;
 };

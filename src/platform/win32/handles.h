@@ -103,4 +103,24 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// Owns a registration for device notifications.
+class UniqueDeviceNotify {
+public:
+    UniqueDeviceNotify() = default;
+    UniqueDeviceNotify(const UniqueDeviceNotify&) = delete;
+    UniqueDeviceNotify& operator=(const UniqueDeviceNotify&) = delete;
+    ~UniqueDeviceNotify() { Reset(); }
+
+    HDEVNOTIFY Get() const { return notify_; }
+    void Reset(HDEVNOTIFY notify = nullptr) {
+        if (notify_ != nullptr) {
+            UnregisterDeviceNotification(notify_);
+        }
+        notify_ = notify;
+    }
+
+private:
+    HDEVNOTIFY notify_ = nullptr;
+};
+
 }  // namespace corvanta::win32

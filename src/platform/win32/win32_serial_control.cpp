@@ -1,6 +1,7 @@
 #include "platform/win32/win32_serial_control.h"
 
 #include <system_error>
+#include <utility>
 
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_error.h"
@@ -11,6 +12,9 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"CorvantaSerialControl";
 constexpr UINT kWakeMessage = WM_APP + 1;
 constexpr DWORD kReadChunk = 4096;
+constexpr UINT_PTR kRetryTimer = 1;
+// GUID_DEVINTERFACE_COMPORT, spelled out so that no GUID library needs linking.
+constexpr GUID kComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 
 void RegisterWindowClassOnce(WNDPROC window_proc) {
     static const bool registered = [window_proc] {
@@ -42,6 +46,22 @@ BYTE ParityCode(char parity) {
     }
 }
 
+// What CreateFile reports for a port whose device is not there (a USB adapter pulled, or still arriving).
+bool MeansDeviceAbsent(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_DEV_NOT_EXIST:
+        case ERROR_DEVICE_NOT_CONNECTED:
+        case ERROR_NOT_READY:
+        case ERROR_GEN_FAILURE:
+        case ERROR_BAD_COMMAND:
+            return true;
+        default:
+            return false;
+    }
+}
+
 BYTE StopBitsCode(StopBits stop_bits) {
     switch (stop_bits) {
         case StopBits::kOnePointFive:
@@ -63,9 +83,17 @@ Win32SerialControl::Win32SerialControl() : line_(ParseLineSettings(kInitialSetti
         ThrowLastError(u"Creating the serial control's window");
     }
     SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    filter.dbcc_size = sizeof(filter);
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = kComPortInterface;
+    // Without it (a system that refuses) only the retry timer notices a returning device, later but surely.
+    arrivals_.Reset(RegisterDeviceNotificationW(window_.Get(), &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
 }
 
 Win32SerialControl::~Win32SerialControl() {
+    EndWait();
+    arrivals_.Reset();
     Close();
     if (window_.Get() != nullptr) {
         SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
@@ -74,9 +102,20 @@ Win32SerialControl::~Win32SerialControl() {
 
 LRESULT CALLBACK Win32SerialControl::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* self = reinterpret_cast<Win32SerialControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == kWakeMessage && self != nullptr) {
+    if (self == nullptr) {
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
+    if (message == kWakeMessage) {
         self->OnWake();
         return 0;
+    }
+    if (message == WM_TIMER && wparam == kRetryTimer) {
+        self->TryReopen(false);
+        return 0;
+    }
+    if (message == WM_DEVICECHANGE && wparam == DBT_DEVICEARRIVAL) {
+        self->OnDeviceArrival(reinterpret_cast<const DEV_BROADCAST_HDR*>(lparam));
+        return TRUE;
     }
     return DefWindowProcW(hwnd, message, wparam, lparam);
 }
@@ -95,6 +134,10 @@ void Win32SerialControl::SetCommPort(int16_t port) {
         throw CommPortWhileOpenError(port_);
     }
     port_ = port;
+    // The user picked another port while the old one's device was away: its device is the one to wait for.
+    if (wait_.Waiting()) {
+        BeginWait();
+    }
 }
 
 void Win32SerialControl::SetSettings(TextView settings) {
@@ -119,13 +162,32 @@ void Win32SerialControl::SetInputLen(int16_t length) {
 }
 
 void Win32SerialControl::SetPortOpen(bool open) {
-    if (open == PortOpen()) {
+    // Either way the user has decided: a wait for the device ends, and an open that fails is not retried.
+    EndWait();
+    if (!open) {
+        Close();
+    } else if (!PortOpen()) {
+        Open(true);
+    }
+}
+
+PortState Win32SerialControl::State() const {
+    if (PortOpen()) {
+        return PortState::kOpen;
+    }
+    return wait_.Waiting() ? PortState::kWaitingForDevice : PortState::kClosed;
+}
+
+void Win32SerialControl::OpenOrWaitForDevice() {
+    if (PortOpen()) {
         return;
     }
-    if (open) {
-        Open();
-    } else {
-        Close();
+    EndWait();
+    try {
+        Open(true);
+    } catch (const DeviceAbsentError& absent) {
+        BeginWait();
+        throw WaitingForDeviceError(absent);
     }
 }
 
@@ -176,13 +238,24 @@ void Win32SerialControl::ApplyLineSettings(HANDLE comm, const LineSettings& line
     }
 }
 
-void Win32SerialControl::Open() {
+void Win32SerialControl::Open(bool discard_leftovers) {
     // The \\.\ prefix names the device itself: without it CreateFile finds only COM1 to COM9.
     const Text path = u"\\\\.\\" + CommPortName(port_);
     UniqueHandle comm(CreateFileW(Wide(path), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED, nullptr));
     if (!comm.Valid()) {
-        throw PortError({}, GetLastError());
+        const DWORD error = GetLastError();
+        if (MeansDeviceAbsent(error)) {
+            throw DeviceAbsentError(PortError({}, error).Description());
+        }
+        throw PortError({}, error);
+    }
+    // A handle is not yet a device: Wine opens a mapped port whose device is gone, and a departing USB adapter
+    // may still be listed. Whether the driver answers tells.
+    DCB probe{};
+    probe.DCBlength = sizeof(probe);
+    if (!GetCommState(comm.Get(), &probe)) {
+        throw DeviceAbsentError(PortError("The device does not answer", GetLastError()).Description());
     }
     if (!SetupComm(comm.Get(), kInputBufferSize, kOutputBufferSize)) {
         throw PortError("Setting the buffer sizes", GetLastError());
@@ -195,8 +268,9 @@ void Win32SerialControl::Open() {
     if (!SetCommTimeouts(comm.Get(), &timeouts)) {
         throw PortError("Setting the read timeouts", GetLastError());
     }
-    // Bytes left in the driver from before this open belong to an earlier session.
-    if (!PurgeComm(comm.Get(), PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT)) {
+    // Bytes left in the driver from before a user's open belong to an earlier session. A returning device is
+    // a fresh one: whatever it sent before the reopen is new data and stays.
+    if (discard_leftovers && !PurgeComm(comm.Get(), PURGE_RXCLEAR | PURGE_TXCLEAR | PURGE_RXABORT | PURGE_TXABORT)) {
         throw PortError("Clearing the buffers", GetLastError());
     }
     UniqueHandle stop(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -292,22 +366,83 @@ void Win32SerialControl::WakeLocked() {
 void Win32SerialControl::OnWake() {
     bool failed = false;
     bool bytes_wait = false;
+    bool reopened = false;
     {
         std::lock_guard lock(mutex_);
         wake_pending_ = false;
         failed = reader_failed_;
         bytes_wait = !received_.empty();
+        reopened = std::exchange(reopened_, false);
     }
     if (failed) {
         Close();
+        BeginWait();
     }
-    if ((failed || bytes_wait) && on_comm_) {
+    if ((failed || bytes_wait || reopened) && on_comm_) {
         try {
             on_comm_();
         } catch (const std::exception& e) {
             ReportUnhandledError(e);
         }
     }
+}
+
+void Win32SerialControl::BeginWait() {
+    wait_.Begin();
+    ArmRetryTimer();
+}
+
+void Win32SerialControl::EndWait() {
+    if (wait_.Waiting()) {
+        wait_.End();
+        KillTimer(window_.Get(), kRetryTimer);
+    }
+}
+
+void Win32SerialControl::ArmRetryTimer() {
+    // Replaces a running one. Should it fail, the device's arrival notice or the user's next open still works.
+    if (SetTimer(window_.Get(), kRetryTimer, wait_.DelayMs(), nullptr) == 0) {
+        ReportUnhandledError(PortError("Starting the retry timer", GetLastError()));
+    }
+}
+
+void Win32SerialControl::TryReopen(bool announced) {
+    if (!wait_.Waiting()) {
+        return;
+    }
+    try {
+        Open(false);
+    } catch (const Error&) {
+        // A device that announced itself may need a moment before it opens: start over from the short delay.
+        if (announced) {
+            wait_.Begin();
+        } else {
+            wait_.TryFailed();
+        }
+        ArmRetryTimer();
+        return;
+    }
+    EndWait();
+    // OnComm comes from the message loop, never from inside the system's sent WM_DEVICECHANGE.
+    std::lock_guard lock(mutex_);
+    reopened_ = true;
+    WakeLocked();
+}
+
+void Win32SerialControl::OnDeviceArrival(const DEV_BROADCAST_HDR* header) {
+    if (!wait_.Waiting() || header == nullptr) {
+        return;
+    }
+    // A port broadcast names the port; an interface notice names a device path, so any COM port counts.
+    if (header->dbch_devicetype == DBT_DEVTYP_PORT) {
+        const auto* port = reinterpret_cast<const DEV_BROADCAST_PORT_W*>(header);
+        if (lstrcmpiW(port->dbcp_name, Wide(CommPortName(port_))) != 0) {
+            return;
+        }
+    } else if (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) {
+        return;
+    }
+    TryReopen(true);
 }
 
 }  // namespace corvanta::win32

@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <dbt.h>
+
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 
+#include "platform/device_wait.h"
 #include "platform/serial_control.h"
 #include "platform/serial_settings.h"
 #include "platform/win32/handles.h"
@@ -19,6 +22,10 @@ namespace corvanta::win32 {
 //
 // Bytes received and not yet taken by Input stay buffered when the port closes (also when the device goes away),
 // so the last block before a close is never lost; they are only removed by Input.
+//
+// While it waits for a device that went away, the window hears of port arrivals (RegisterDeviceNotification
+// for the COM port interface: a message-only window gets no DBT_DEVTYP_PORT broadcasts) and runs the retry
+// timer; a healthy port runs no timer at all.
 class Win32SerialControl : public SerialControl {
   public:
     Win32SerialControl();
@@ -38,14 +45,25 @@ class Win32SerialControl : public SerialControl {
     void SetPortOpen(bool open) override;
     std::string Input() override;
     void SetOnComm(std::function<void()> handler) override { on_comm_ = std::move(handler); }
+    PortState State() const override;
+    void OpenOrWaitForDevice() override;
 
-    // The message-only window that carries the reader's wake-ups.
+    // The message-only window that carries the reader's wake-ups, timers and device arrivals.
     HWND Window() const { return window_.Get(); }
+    // The delay the retry timer runs with while waiting for the device.
+    uint32_t RetryDelayMs() const { return wait_.DelayMs(); }
+    // Whether the system tells the window of arriving COM ports.
+    bool HearsDeviceArrivals() const { return arrivals_.Get() != nullptr; }
 
   private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-    void Open();
+    void Open(bool discard_leftovers);
     void Close();
+    void BeginWait();
+    void EndWait();
+    void ArmRetryTimer();
+    void TryReopen(bool announced);
+    void OnDeviceArrival(const DEV_BROADCAST_HDR* header);
     void ApplyLineSettings(HANDLE comm, const LineSettings& line, int32_t handshaking) const;
     void ReadLoop(HANDLE comm, HANDLE stop);
     void Append(const char* bytes, DWORD count);
@@ -59,8 +77,10 @@ class Win32SerialControl : public SerialControl {
     int32_t handshaking_ = kInitialHandshaking;
     int16_t input_len_ = 0;
     std::function<void()> on_comm_;
+    DeviceWait wait_;
 
     UniqueHwnd window_;
+    UniqueDeviceNotify arrivals_;
     UniqueHandle comm_;
     UniqueHandle stop_;
     std::thread reader_;
@@ -70,6 +90,7 @@ class Win32SerialControl : public SerialControl {
     std::string received_;
     bool wake_pending_ = false;
     bool reader_failed_ = false;
+    bool reopened_ = false;
 };
 
 }  // namespace corvanta::win32
