@@ -64,7 +64,8 @@ std::optional<Text> frmTerminal::OpenPortFromStore() {
         MSComm1.SetHandshaking(
             StoredHandshaking(ReadPortSetting(settings_, kKeyHandshaking, DecimalText(MSComm1.Handshaking()))));
         MSComm1.SetInputLen(0);
-        MSComm1.SetPortOpen(true);
+        // A USB adapter is often plugged in after logon: an absent device is waited for, not given up.
+        MSComm1.OpenOrWaitForDevice();
     } catch (const Error& error) {
         return error.Description();
     }
@@ -111,8 +112,9 @@ void frmTerminal::MSComm1_OnComm() {
 }
 
 void frmTerminal::Form_Unload(int16_t& /*Cancel*/) {
-    // After a failed start the port was never opened; closing it again is not an error worth a message.
-    if (MSComm1.PortOpen()) {
+    // After a failed start the port was never opened; closing it again is not an error worth a message. A port
+    // waiting for its device is closed too, so that it cannot reopen during the shutdown.
+    if (MSComm1.State() != PortState::kClosed) {
         MSComm1.SetPortOpen(false);
     }
 }

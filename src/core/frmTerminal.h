@@ -59,7 +59,7 @@ class frmTerminal {
     frmTerminal& operator=(const frmTerminal&) = delete;
 
     // Start-up. A port that cannot be configured or opened does not stop it: the port stays closed, the tray
-    // icon still appears, and one message box tells the user why.
+    // icon still appears, and one message box tells the user why. An absent device is waited for.
     void Form_Load();
 
     // The relay: one read of Input, converted from the ANSI code page, typed in one piece.

@@ -217,7 +217,7 @@ TEST(frmTerminalLoad, PortFailureStillShowsTheTrayAndOneMessage) {
         {"port absent",
          with(u"CommPort", u"9"),
          {},
-         u"COM9: The system cannot find the file specified.",
+         u"COM9: The system cannot find the file specified. The port opens by itself when its device is connected.",
          9,
          u"19200,e,7,1",
          2},

@@ -1,0 +1,249 @@
+// The serial control's wait for a device that went away, over the fake control, which shares its schedule
+// with the Win32 control; and the main form typing again once the device is back.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/frmTerminal.h"
+#include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_app_info.h"
+#include "fakes/fake_control_host.h"
+#include "fakes/fake_dialogs.h"
+#include "fakes/fake_form_host.h"
+#include "fakes/fake_keystroke_sender.h"
+#include "fakes/fake_popup_menu.h"
+#include "fakes/fake_registry.h"
+#include "fakes/fake_serial_control.h"
+#include "fakes/fake_settings_store.h"
+#include "fakes/fake_shell_notify.h"
+
+namespace corvanta {
+namespace {
+
+// What OnComm saw each time it was raised: the state, and the bytes it read.
+struct Event {
+    PortState state;
+    std::string input;
+    bool operator==(const Event&) const = default;
+};
+
+void PrintTo(const Event& e, std::ostream* os) {
+    *os << "{state " << static_cast<int>(e.state) << ", \"" << e.input << "\"}";
+}
+
+struct Line {
+    Line() {
+        comm.SetCommPort(4);
+        comm.SetSettings(u"19200,e,7,1");
+        comm.SetHandshaking(2);
+        comm.SetOnComm([this] { events.push_back({comm.State(), comm.Input()}); });
+    }
+    FakeSerialControl comm;
+    std::vector<Event> events;
+};
+
+TEST(SerialReconnect, GoneWaitsThenReopensWithTheSameSettings) {
+    for (const bool announced : {false, true}) {
+        SCOPED_TRACE(announced ? "driver announces the arrival" : "driver announces nothing");
+        Line line;
+        line.comm.SetPortOpen(true);
+        line.comm.Receive("before");
+        line.comm.DeviceGone(4);
+        EXPECT_EQ(line.comm.State(), PortState::kWaitingForDevice);
+        EXPECT_FALSE(line.comm.PortOpen());
+        EXPECT_EQ(line.comm.RetryDelayMs(), 1000u);
+        // Tries while the device is away change nothing but the delay.
+        line.comm.FireRetryTimer();
+        EXPECT_EQ(line.comm.State(), PortState::kWaitingForDevice);
+
+        line.comm.DeviceReturns(4, announced);
+        if (!announced) {
+            line.comm.FireRetryTimer();
+        }
+        EXPECT_EQ(line.comm.State(), PortState::kOpen);
+        EXPECT_EQ(line.comm.RetryDelayMs(), std::nullopt);
+        EXPECT_EQ(line.comm.LastOpen(), (FakeSerialControl::Applied{4, u"19200,e,7,1", 2}));
+        line.comm.Receive("after");
+        const std::vector<Event> expected = {{PortState::kOpen, "before"},
+                                             {PortState::kWaitingForDevice, ""},
+                                             {PortState::kOpen, ""},
+                                             {PortState::kOpen, "after"}};
+        EXPECT_EQ(line.events, expected);
+    }
+}
+
+TEST(SerialReconnect, RetryDelaysDoubleUpToHalfAMinute) {
+    Line line;
+    line.comm.SetPortOpen(true);
+    line.comm.DeviceGone(4);
+    std::vector<uint32_t> delays;
+    for (int i = 0; i < 8; ++i) {
+        delays.push_back(line.comm.RetryDelayMs().value_or(0));
+        line.comm.FireRetryTimer();
+    }
+    EXPECT_EQ(delays, (std::vector<uint32_t>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
+    // An announced arrival that does not open yet starts over from the short delay; another port's does not.
+    line.comm.DeviceReturns(9, true);
+    EXPECT_EQ(line.comm.RetryDelayMs(), 30000u);
+    line.comm.busy_ports.insert(4);
+    line.comm.DeviceReturns(4, true);
+    EXPECT_EQ(line.comm.RetryDelayMs(), 1000u);
+    line.comm.busy_ports.clear();
+    line.comm.FireRetryTimer();
+    EXPECT_EQ(line.comm.State(), PortState::kOpen);
+}
+
+// A port the user or the program closed is never opened behind their back, and nothing runs a timer for it.
+TEST(SerialReconnect, NoWaitAndNoTimerUnlessTheDeviceWentAway) {
+    const struct {
+        const char* label;
+        void (*steps)(FakeSerialControl&);
+    } cases[] = {
+        {"open and healthy", [](FakeSerialControl& c) { c.SetPortOpen(true); }},
+        {"closed while waiting",
+         [](FakeSerialControl& c) {
+             c.SetPortOpen(true);
+             c.DeviceGone(4);
+             c.SetPortOpen(false);
+         }},
+        {"failed switch to an absent port",
+         [](FakeSerialControl& c) {
+             c.SetPortOpen(true);
+             c.SetPortOpen(false);
+             c.SetCommPort(7);
+             EXPECT_THROW(c.SetPortOpen(true), Error);
+         }},
+        {"explicit open while waiting fails",
+         [](FakeSerialControl& c) {
+             c.SetPortOpen(true);
+             c.DeviceGone(4);
+             EXPECT_THROW(c.SetPortOpen(true), Error);
+         }},
+        {"start-up with a busy port",
+         [](FakeSerialControl& c) {
+             c.busy_ports.insert(4);
+             EXPECT_THROW(c.OpenOrWaitForDevice(), Error);
+             c.busy_ports.clear();
+         }},
+        {"device gone from a closed port", [](FakeSerialControl& c) { c.DeviceGone(4); }},
+    };
+    for (const auto& c : cases) {
+        Line line;
+        c.steps(line.comm);
+        const bool open = line.comm.PortOpen();
+        EXPECT_EQ(line.comm.State(), open ? PortState::kOpen : PortState::kClosed) << c.label;
+        EXPECT_EQ(line.comm.RetryDelayMs(), std::nullopt) << c.label;
+        for (const int16_t port : {int16_t{4}, int16_t{7}}) {
+            line.comm.DeviceReturns(port, true);
+        }
+        EXPECT_EQ(line.comm.PortOpen(), open) << c.label << ": the port changed by itself";
+    }
+}
+
+// Settings given while waiting are those of the reopen; a new port number waits for that port's device.
+TEST(SerialReconnect, ChangesWhileWaitingApplyToTheReopen) {
+    Line line;
+    line.comm.SetPortOpen(true);
+    line.comm.DeviceGone(4);
+    line.comm.FireRetryTimer();
+    line.comm.SetSettings(u"9600,N,8,2");
+    line.comm.SetHandshaking(1);
+    line.comm.SetCommPort(3);
+    EXPECT_EQ(line.comm.State(), PortState::kWaitingForDevice);
+    EXPECT_EQ(line.comm.RetryDelayMs(), 1000u);
+    line.comm.FireRetryTimer();
+    EXPECT_EQ(line.comm.LastOpen(), (FakeSerialControl::Applied{3, u"9600,n,8,2", 1}));
+}
+
+// Nothing is read twice and nothing the returning device sent is lost; what lay in the driver before a
+// user's open is an earlier session's and goes.
+TEST(SerialReconnect, BytesAcrossALossAndAReturn) {
+    Line line;
+    line.comm.QueueReceived("stale");
+    line.comm.SetPortOpen(true);
+    line.comm.QueueReceived("unread at the loss ");
+    line.comm.DeviceGone(4);
+    line.comm.QueueReceived("sent while away");
+    line.comm.DeviceReturns(4, false);
+    line.comm.QueueReceived("sent before the reopen");
+    line.comm.FireRetryTimer();
+    std::string typed;
+    for (const Event& e : line.events) {
+        typed += e.input;
+    }
+    EXPECT_EQ(typed, "unread at the loss sent before the reopen");
+}
+
+TEST(SerialReconnect, AbsentAtStartUpIsWaitedFor) {
+    Line line;
+    line.comm.DeviceGone(4);
+    try {
+        line.comm.OpenOrWaitForDevice();
+        FAIL() << "an absent device was reported as opened";
+    } catch (const Error& e) {
+        EXPECT_EQ(ToUtf8(e.Description()),
+                  "COM4: The system cannot find the file specified. The port opens by itself when its device is "
+                  "connected.");
+    }
+    EXPECT_EQ(line.comm.State(), PortState::kWaitingForDevice);
+    line.comm.DeviceReturns(4, true);
+    EXPECT_EQ(line.comm.State(), PortState::kOpen);
+}
+
+struct FormRig {
+    FakeFormHost form;
+    FakeSerialControl comm;
+    FakeControlHost control_host;
+    FakeShellNotify shell;
+    FakeAnsiCodePage ansi;
+    FakeSettingsStore store;
+    FakeKeystrokeSender keys;
+    FakePopupMenu menu;
+    FakeDialogs dialogs;
+    FakeRegistry registry;
+    FakeAppInfo app;
+    TrayArea tray{control_host, shell, ansi};
+    frmTerminal terminal{form, comm, tray, store, keys, ansi, {menu, dialogs, registry, app, [] {}}};
+};
+
+// The main form keeps typing across a pulled and returned cable, and a start without the device types once the
+// device is plugged in.
+TEST(SerialReconnect, MainFormTypesAfterTheDeviceReturns) {
+    for (const bool absent_at_start : {false, true}) {
+        SCOPED_TRACE(absent_at_start ? "absent at start-up" : "pulled while running");
+        FormRig rig;
+        if (absent_at_start) {
+            rig.comm.DeviceGone(1);
+        }
+        rig.terminal.Form_Load();
+        EXPECT_EQ(rig.form.message_boxes.size(), absent_at_start ? 1u : 0u);
+        EXPECT_EQ(rig.shell.icons.size(), 1u);
+        if (!absent_at_start) {
+            rig.comm.Receive("12");
+            rig.comm.DeviceGone(1);
+        }
+        rig.comm.DeviceReturns(1, false);
+        rig.comm.FireRetryTimer();
+        rig.comm.Receive("34\r");
+        const std::vector<Text> typed =
+            absent_at_start ? std::vector<Text>{u"34\r"} : std::vector<Text>{u"12", u"34\r"};
+        EXPECT_EQ(rig.keys.texts, typed);
+    }
+}
+
+// Exit while the device is away: nothing reopens the port during the shutdown.
+TEST(SerialReconnect, UnloadEndsTheWait) {
+    FormRig rig;
+    rig.comm.DeviceGone(1);
+    rig.terminal.Form_Load();
+    int16_t cancel = 0;
+    rig.terminal.Form_Unload(cancel);
+    EXPECT_EQ(rig.comm.State(), PortState::kClosed);
+    rig.comm.DeviceReturns(1, true);
+    EXPECT_FALSE(rig.comm.PortOpen());
+}
+
+}  // namespace
+}  // namespace corvanta
