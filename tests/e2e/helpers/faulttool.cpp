@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "utf8.h"
+#include "write_whole.h"
 
 namespace {
 
@@ -26,19 +27,6 @@ std::wstring g_typed;
 bool g_dirty = true;
 bool g_ready = false;
 ULONGLONG g_lastWrite = 0;
-
-// Written beside the target and renamed over it, so a reader never sees half a text.
-void WriteWhole(const std::wstring& path, const std::string& bytes) {
-    const std::wstring temp = path + L".tmp";
-    HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
-}
 
 void Flush() {
     g_dirty = false;
