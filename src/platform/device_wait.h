@@ -33,7 +33,8 @@ class DeviceWait {
         waiting_ = true;
         delay_ms_ = kFirstDelayMs;
     }
-    void TryFailed() { delay_ms_ = std::min(delay_ms_ * 2, kLongestDelayMs); }
+    // After an announced arrival the device may need a moment before it opens: start over from the short delay.
+    void TryFailed(bool announced) { delay_ms_ = announced ? kFirstDelayMs : std::min(delay_ms_ * 2, kLongestDelayMs); }
     void End() { waiting_ = false; }
 
   private:

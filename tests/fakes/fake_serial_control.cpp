@@ -162,12 +162,7 @@ void FakeSerialControl::TryReopen(bool announced) {
     try {
         Open(false);
     } catch (const Error&) {
-        // An announced device may need a moment before it opens: start again from the short delay.
-        if (announced) {
-            wait_.Begin();
-        } else {
-            wait_.TryFailed();
-        }
+        wait_.TryFailed(announced);
         return;
     }
     wait_.End();

@@ -413,12 +413,7 @@ void Win32SerialControl::TryReopen(bool announced) {
     try {
         Open(false);
     } catch (const Error&) {
-        // A device that announced itself may need a moment before it opens: start over from the short delay.
-        if (announced) {
-            wait_.Begin();
-        } else {
-            wait_.TryFailed();
-        }
+        wait_.TryFailed(announced);
         ArmRetryTimer();
         return;
     }
