@@ -176,22 +176,6 @@ TEST(SerialReconnect, BytesAcrossALossAndAReturn) {
     EXPECT_EQ(typed, "unread at the loss sent before the reopen");
 }
 
-TEST(SerialReconnect, AbsentAtStartUpIsWaitedFor) {
-    Line line;
-    line.comm.DeviceGone(4);
-    try {
-        line.comm.OpenOrWaitForDevice();
-        FAIL() << "an absent device was reported as opened";
-    } catch (const Error& e) {
-        EXPECT_EQ(ToUtf8(e.Description()),
-                  "COM4: The system cannot find the file specified. The port opens by itself when its device is "
-                  "connected.");
-    }
-    EXPECT_EQ(line.comm.State(), PortState::kWaitingForDevice);
-    line.comm.DeviceReturns(4, true);
-    EXPECT_EQ(line.comm.State(), PortState::kOpen);
-}
-
 struct FormRig {
     FakeFormHost form;
     FakeSerialControl comm;
