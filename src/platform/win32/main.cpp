@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstdlib>
 #include <exception>
 
 #include "core/app.h"
@@ -75,6 +76,16 @@ int Run(HINSTANCE instance) {
 
 }  // namespace
 }  // namespace corvanta::win32
+
+#ifdef __GLIBCXX__
+// libstdc++'s default terminate handler prints the demangled type of the exception, which links in the whole
+// demangler (about 70 KB). A GUI program has nowhere to print it: aborting is all that is left to do.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    std::abort();
+}
+}  // namespace __gnu_cxx
+#endif
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // DLLs come from System32 only, never from the folder the program was started in or the current directory.
