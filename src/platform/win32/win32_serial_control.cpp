@@ -12,6 +12,7 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"CorvantaSerialControl";
 constexpr UINT kWakeMessage = WM_APP + 1;
 constexpr DWORD kReadChunk = 4096;
+constexpr int kMaxEmptyReads = 64;
 constexpr UINT_PTR kRetryTimer = 1;
 // GUID_DEVINTERFACE_COMPORT, spelled out so that no GUID library needs linking.
 constexpr GUID kComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
@@ -305,6 +306,7 @@ void Win32SerialControl::ReadLoop(HANDLE comm, HANDLE stop) {
     UniqueHandle read_done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     char buffer[kReadChunk];
     bool stopping = false;
+    int empty_reads = 0;
     while (read_done.Valid() && !stopping) {
         // Reads that complete at once (a busy line) never reach the wait below: look for a close here too.
         if (WaitForSingleObject(stop, 0) == WAIT_OBJECT_0) {
@@ -335,7 +337,12 @@ void Win32SerialControl::ReadLoop(HANDLE comm, HANDLE stop) {
             }
         }
         if (count > 0) {
+            empty_reads = 0;
             Append(buffer, count);
+        } else if (!stopping && ++empty_reads >= kMaxEmptyReads) {
+            // With these timeouts a read only ends empty when something is wrong with the line: a driver that
+            // keeps answering that way is treated as gone (and retried), rather than spinning here.
+            break;
         }
     }
     if (!stopping) {
