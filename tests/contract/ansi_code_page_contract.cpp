@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "contract/contract_sides.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "platform/ansi_code_page.h"
 
@@ -16,22 +15,19 @@
 namespace corvanta {
 namespace {
 
-// The contract is written for Windows-1252, the code page of Western European systems and of Wine here.
-struct Side {
-    std::string name;
-    std::function<std::unique_ptr<AnsiCodePage>()> make;
-    std::function<bool()> is_1252;
-};
-
-void PrintTo(const Side& side, std::ostream* os) {
-    *os << side.name;
-}
+// The contract is written for Windows-1252, the code page of Western European systems and of Wine here; a side
+// makes nothing on a system with another code page.
+using Side = contract::Side<std::unique_ptr<AnsiCodePage>>;
 
 std::vector<Side> Sides() {
-    std::vector<Side> sides = {{"Fake", [] { return std::make_unique<FakeAnsiCodePage>(); }, [] { return true; }}};
+    std::vector<Side> sides = {{"Fake", [] { return std::make_unique<FakeAnsiCodePage>(); }}};
 #ifdef CORVANTA_HAVE_WIN32
-    sides.push_back({"Win32", [] { return std::make_unique<win32::Win32AnsiCodePage>(); },
-                     [] { return win32::Win32AnsiCodePage::CodePage() == 1252; }});
+    sides.push_back({"Win32", []() -> std::unique_ptr<AnsiCodePage> {
+                         if (win32::Win32AnsiCodePage::CodePage() != 1252) {
+                             return nullptr;
+                         }
+                         return std::make_unique<win32::Win32AnsiCodePage>();
+                     }});
 #endif
     return sides;
 }
@@ -39,10 +35,10 @@ std::vector<Side> Sides() {
 class AnsiCodePageContract : public ::testing::TestWithParam<Side> {
   protected:
     void SetUp() override {
-        if (!GetParam().is_1252()) {
+        ansi_ = GetParam().make();
+        if (ansi_ == nullptr) {
             GTEST_SKIP() << "the system ANSI code page is not 1252";
         }
-        ansi_ = GetParam().make();
     }
     std::unique_ptr<AnsiCodePage> ansi_;
 };
@@ -91,10 +87,7 @@ TEST_P(AnsiCodePageContract, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     EXPECT_EQ(ansi_->ToAnsi(u"Corvanta \u20AC"), "Corvanta \x80");
 }
 
-INSTANTIATE_TEST_SUITE_P(All,
-                         AnsiCodePageContract,
-                         ::testing::ValuesIn(Sides()),
-                         [](const ::testing::TestParamInfo<Side>& side) { return side.param.name; });
+INSTANTIATE_TEST_SUITE_P(All, AnsiCodePageContract, ::testing::ValuesIn(Sides()), contract::SideName());
 
 // A double-byte code page, as the fake offers it: pairs convert as one character, a lone lead byte at the end
 // is U+FFFD and not a guess.

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "contract/contract_sides.h"
 #include "fakes/fake_combo_box.h"
 #include "platform/list_control.h"
 
@@ -25,14 +24,7 @@ struct ListBed {
     ComboBox* list = nullptr;
 };
 
-struct ListKind {
-    const char* name;
-    std::function<ListBed()> make;
-};
-
-void PrintTo(const ListKind& kind, std::ostream* out) {
-    *out << kind.name;
-}
+using ListKind = contract::Side<ListBed>;
 
 #ifdef CORVANTA_HAVE_WIN32
 // A drop-down list as the dialogs create it, on a hidden window of its own.
@@ -134,10 +126,7 @@ TEST_P(ComboBoxContract, SelectionWithinTheList) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists,
-                         ComboBoxContract,
-                         ::testing::ValuesIn(Kinds()),
-                         [](const ::testing::TestParamInfo<ListKind>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lists, ComboBoxContract, ::testing::ValuesIn(Kinds()), contract::SideName());
 
 }  // namespace
 }  // namespace corvanta

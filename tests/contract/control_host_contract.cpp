@@ -2,12 +2,11 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "contract/contract_sides.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_control_host.h"
 #include "fakes/fake_shell_notify.h"
@@ -29,10 +28,7 @@ struct HostBed {
     TrayArea* tray = nullptr;
 };
 
-struct HostKind {
-    const char* name;
-    std::function<HostBed()> make;
-};
+using HostKind = contract::Side<HostBed>;
 
 template <typename Host>
 struct Parts {
@@ -45,10 +41,6 @@ struct Parts {
     FakeAnsiCodePage ansi;
     TrayArea tray{host, shell, ansi};
 };
-
-void PrintTo(const HostKind& kind, std::ostream* out) {
-    *out << kind.name;
-}
 
 std::vector<HostKind> Kinds() {
     std::vector<HostKind> kinds{{"Fake", [] {
@@ -100,10 +92,7 @@ TEST_P(ControlHostContract, RunTimeHostServices) {
     EXPECT_EQ(bed.host->TwipsPerPixelX(), 15) << "a 96-dpi screen";
 }
 
-INSTANTIATE_TEST_SUITE_P(Hosts,
-                         ControlHostContract,
-                         ::testing::ValuesIn(Kinds()),
-                         [](const ::testing::TestParamInfo<HostKind>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Hosts, ControlHostContract, ::testing::ValuesIn(Kinds()), contract::SideName());
 
 #ifdef CORVANTA_HAVE_WIN32
 // The shell's callback (message 512 with the mouse message in lParam) reaches the control's window through the

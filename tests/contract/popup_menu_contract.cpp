@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "contract/contract_sides.h"
 #include "fakes/fake_popup_menu.h"
 #include "platform/popup_menu.h"
 
@@ -48,14 +47,7 @@ class Win32Side : public win32::Win32PopupMenu {
 };
 #endif
 
-struct Side {
-    std::string name;
-    std::function<std::unique_ptr<PopupMenu>()> make;
-};
-
-void PrintTo(const Side& side, std::ostream* os) {
-    *os << side.name;
-}
+using Side = contract::Side<std::unique_ptr<PopupMenu>>;
 
 std::vector<Side> Sides() {
     std::vector<Side> sides = {{"Fake", [] { return std::make_unique<FakePopupMenu>(); }}};
@@ -94,9 +86,7 @@ TEST_P(PopupMenuContract, UnknownItemIsAnError) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sides, PopupMenuContract, ::testing::ValuesIn(Sides()), [](const auto& param_info) {
-    return param_info.param.name;
-});
+INSTANTIATE_TEST_SUITE_P(Sides, PopupMenuContract, ::testing::ValuesIn(Sides()), contract::SideName());
 
 #ifdef CORVANTA_HAVE_WIN32
 using namespace std::chrono_literals;

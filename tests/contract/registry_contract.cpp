@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "contract/contract_sides.h"
 #include "fakes/fake_registry.h"
 #include "platform/registry.h"
 
@@ -21,16 +20,20 @@ namespace {
 // A registry under test and a scratch key of its own below a root, removed when the bed goes.
 class RegistryBed {
   public:
+    explicit RegistryBed(RegKey root) : root_(root) {}
     virtual ~RegistryBed() = default;
     virtual Registry& Get() = 0;
+    RegKey Root() const { return root_; }
     const std::string& Scratch() const { return scratch_; }
 
   protected:
+    RegKey root_;
     std::string scratch_ = "Software\\CorvantaTest";
 };
 
 class FakeBed : public RegistryBed {
   public:
+    using RegistryBed::RegistryBed;
     Registry& Get() override { return registry_; }
 
   private:
@@ -40,7 +43,7 @@ class FakeBed : public RegistryBed {
 #ifdef CORVANTA_HAVE_WIN32
 class Win32Bed : public RegistryBed {
   public:
-    explicit Win32Bed(RegKey root) : root_(root) {
+    explicit Win32Bed(RegKey root) : RegistryBed(root) {
         static int serial = 0;
         // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about chained std::string additions.
         scratch_.append("-").append(std::to_string(GetCurrentProcessId())).append("-").append(std::to_string(++serial));
@@ -52,28 +55,19 @@ class Win32Bed : public RegistryBed {
     Registry& Get() override { return registry_; }
 
   private:
-    RegKey root_;
     win32::Win32Registry registry_;
 };
 #endif
 
-struct Side {
-    std::string name;
-    RegKey root;
-    std::function<std::unique_ptr<RegistryBed>()> make;
-};
-
-void PrintTo(const Side& side, std::ostream* out) {
-    *out << side.name;
-}
+using Side = contract::Side<std::unique_ptr<RegistryBed>>;
 
 std::vector<Side> Sides() {
     std::vector<Side> sides;
     for (const RegKey root : {reg::kHkeyCurrentUser, reg::kHkeyLocalMachine}) {
         const std::string root_name = root == reg::kHkeyCurrentUser ? "HKCU" : "HKLM";
-        sides.push_back({"Fake_" + root_name, root, [] { return std::make_unique<FakeBed>(); }});
+        sides.push_back({"Fake_" + root_name, [root] { return std::make_unique<FakeBed>(root); }});
 #ifdef CORVANTA_HAVE_WIN32
-        sides.push_back({"Win32_" + root_name, root, [root] { return std::make_unique<Win32Bed>(root); }});
+        sides.push_back({"Win32_" + root_name, [root] { return std::make_unique<Win32Bed>(root); }});
 #endif
     }
     return sides;
@@ -84,7 +78,7 @@ class RegistryContract : public ::testing::TestWithParam<Side> {
     void SetUp() override { bed_ = GetParam().make(); }
 
     Registry& R() { return bed_->Get(); }
-    RegKey Root() const { return GetParam().root; }
+    RegKey Root() const { return bed_->Root(); }
     std::string Path(const std::string& below) const { return bed_->Scratch() + "\\" + below; }
 
     // Creates the key (and those above it) and returns it open.
@@ -242,10 +236,7 @@ TEST_P(RegistryContract, ZeroAndClosedKeysFail) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(All,
-                         RegistryContract,
-                         ::testing::ValuesIn(Sides()),
-                         [](const ::testing::TestParamInfo<Side>& side) { return side.param.name; });
+INSTANTIATE_TEST_SUITE_P(All, RegistryContract, ::testing::ValuesIn(Sides()), contract::SideName());
 
 }  // namespace
 }  // namespace corvanta

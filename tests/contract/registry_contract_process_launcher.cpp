@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "contract/contract_sides.h"
 #include "fakes/fake_process_launcher.h"
 #include "platform/process_launcher.h"
 
@@ -130,14 +129,7 @@ class Win32Bed : public LauncherBed {
 };
 #endif
 
-struct Side {
-    std::string name;
-    std::function<std::unique_ptr<LauncherBed>()> make;
-};
-
-void PrintTo(const Side& side, std::ostream* out) {
-    *out << side.name;
-}
+using Side = contract::Side<std::unique_ptr<LauncherBed>>;
 
 std::vector<Side> Sides() {
     std::vector<Side> sides{{"Fake", [] { return std::make_unique<FakeBed>(); }}};
@@ -180,10 +172,7 @@ TEST_P(ProcessLauncherContract, FailuresNameThePath) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(All,
-                         ProcessLauncherContract,
-                         ::testing::ValuesIn(Sides()),
-                         [](const ::testing::TestParamInfo<Side>& side) { return side.param.name; });
+INSTANTIATE_TEST_SUITE_P(All, ProcessLauncherContract, ::testing::ValuesIn(Sides()), contract::SideName());
 
 }  // namespace
 }  // namespace corvanta

@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "contract/contract_sides.h"
 #include "fakes/fake_settings_store.h"
 #include "platform/settings_store.h"
 
@@ -23,39 +22,38 @@ namespace {
 constexpr char16_t kApp[] = u"CorvantaContractTest";
 constexpr char16_t kOtherApp[] = u"CorvantaContractTest2";
 
-struct Side {
-    std::string name;
-    std::function<std::unique_ptr<SettingsStore>()> make;
-    std::function<void()> clean;  // removes whatever a test stored
-};
-
-void PrintTo(const Side& side, std::ostream* os) {
-    *os << side.name;
+#ifdef CORVANTA_HAVE_WIN32
+// Removes whatever a test stored.
+void RemoveTestKeys() {
+    for (const char16_t* app : {kApp, kOtherApp}) {
+        const Text path = Text(u"Software\\") + app;
+        const LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, win32::Wide(path));
+        ASSERT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
+        RegDeleteKeyW(HKEY_CURRENT_USER, win32::Wide(path));
+    }
 }
 
+// The user's real store, with the tests' keys removed before and after.
+class CleanWin32Store : public win32::Win32SettingsStore {
+  public:
+    CleanWin32Store() { RemoveTestKeys(); }
+    ~CleanWin32Store() override { RemoveTestKeys(); }
+};
+#endif
+
+using Side = contract::Side<std::unique_ptr<SettingsStore>>;
+
 std::vector<Side> Sides() {
-    std::vector<Side> sides = {{"Fake", [] { return std::make_unique<FakeSettingsStore>(); }, [] {}}};
+    std::vector<Side> sides = {{"Fake", [] { return std::make_unique<FakeSettingsStore>(); }}};
 #ifdef CORVANTA_HAVE_WIN32
-    sides.push_back({"Win32", [] { return std::make_unique<win32::Win32SettingsStore>(); },
-                     [] {
-                         for (const char16_t* app : {kApp, kOtherApp}) {
-                             const Text path = Text(u"Software\\") + app;
-                             const LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, win32::Wide(path));
-                             ASSERT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
-                             RegDeleteKeyW(HKEY_CURRENT_USER, win32::Wide(path));
-                         }
-                     }});
+    sides.push_back({"Win32", [] { return std::make_unique<CleanWin32Store>(); }});
 #endif
     return sides;
 }
 
 class SettingsStoreContract : public ::testing::TestWithParam<Side> {
   protected:
-    void SetUp() override {
-        GetParam().clean();
-        store_ = GetParam().make();
-    }
-    void TearDown() override { GetParam().clean(); }
+    void SetUp() override { store_ = GetParam().make(); }
 
     Text Get(TextView key, TextView default_value, TextView section = u"Properties", TextView app = kApp) {
         return store_->GetSetting(app, section, key, default_value);
@@ -110,16 +108,13 @@ TEST_P(SettingsStoreContract, SectionsAndApplicationsAreSeparate) {
     EXPECT_EQ(Get(u"CommPort", u"1", u"Third"), u"1");
 }
 
-INSTANTIATE_TEST_SUITE_P(All,
-                         SettingsStoreContract,
-                         ::testing::ValuesIn(Sides()),
-                         [](const ::testing::TestParamInfo<Side>& side) { return side.param.name; });
+INSTANTIATE_TEST_SUITE_P(All, SettingsStoreContract, ::testing::ValuesIn(Sides()), contract::SideName());
 
 #ifdef CORVANTA_HAVE_WIN32
 class Win32SettingsStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override { Sides().back().clean(); }
-    void TearDown() override { Sides().back().clean(); }
+    void SetUp() override { RemoveTestKeys(); }
+    void TearDown() override { RemoveTestKeys(); }
     win32::Win32SettingsStore store_;
 };
 

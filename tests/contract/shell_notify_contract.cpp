@@ -3,12 +3,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 #include <vector>
 
+#include "contract/contract_sides.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_control_host.h"
 #include "fakes/fake_picture.h"
@@ -34,10 +33,7 @@ struct ShellBed {
     uintptr_t icon = 0;
 };
 
-struct ShellKind {
-    const char* name;
-    std::function<ShellBed()> make;  // an empty bed means: not available here
-};
+using ShellKind = contract::Side<ShellBed>;  // an empty bed means: not available here
 
 ShellBed MakeFakeBed() {
     auto shell = std::make_shared<FakeShellNotify>();
@@ -70,10 +66,6 @@ ShellBed MakeWin32Bed() {
                     reinterpret_cast<uintptr_t>(LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION)))};
 }
 #endif
-
-void PrintTo(const ShellKind& kind, std::ostream* out) {
-    *out << kind.name;
-}
 
 std::vector<ShellKind> Kinds() {
     std::vector<ShellKind> kinds{{"Fake", MakeFakeBed}};
@@ -175,12 +167,7 @@ TEST_P(ShellNotifyContract, TheTrayControlsRecordsAreUnderstood) {
     EXPECT_FALSE(bed.shell->NotifyIcon(notify::kModify, probe)) << "the hide left the icon";
 }
 
-INSTANTIATE_TEST_SUITE_P(Shells,
-                         ShellNotifyContract,
-                         ::testing::ValuesIn(Kinds()),
-                         [](const ::testing::TestParamInfo<ShellKind>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Shells, ShellNotifyContract, ::testing::ValuesIn(Kinds()), contract::SideName());
 
 }  // namespace
 }  // namespace corvanta

@@ -2,12 +2,12 @@
 
 #include <chrono>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "contract/contract_sides.h"
 #include "fakes/fake_spooler.h"
 #include "platform/spooler.h"
 
@@ -109,14 +109,7 @@ class Win32Bed : public SpoolerBed {
 };
 #endif
 
-struct Side {
-    std::string name;
-    std::function<std::unique_ptr<SpoolerBed>()> make;
-};
-
-void PrintTo(const Side& side, std::ostream* out) {
-    *out << side.name;
-}
+using Side = contract::Side<std::unique_ptr<SpoolerBed>>;
 
 std::vector<Side> Sides() {
     std::vector<Side> sides{{"Fake", [] { return std::make_unique<FakeBed>(); }}};
@@ -291,10 +284,7 @@ TEST_P(SpoolerContract, NoPortsNeedNoBytes) {
     EXPECT_EQ(size.returned, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sides,
-                         SpoolerContract,
-                         ::testing::ValuesIn(Sides()),
-                         [](const ::testing::TestParamInfo<Side>& side) { return side.param.name; });
+INSTANTIATE_TEST_SUITE_P(Sides, SpoolerContract, ::testing::ValuesIn(Sides()), contract::SideName());
 
 }  // namespace
 }  // namespace corvanta
