@@ -9,64 +9,19 @@
 #include <vector>
 
 #include "core/mod1_registry.h"
-#include "fakes/fake_ansi_code_page.h"
-#include "fakes/fake_app_info.h"
-#include "fakes/fake_control_host.h"
-#include "fakes/fake_dialogs.h"
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_keystroke_sender.h"
 #include "fakes/fake_popup_menu.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_serial_control.h"
-#include "fakes/fake_settings_store.h"
 #include "fakes/fake_shell_notify.h"
+#include "unit/terminal_rig.h"
 
 namespace corvanta {
 namespace {
 
-using Stored = std::map<Text, Text>;  // key of the port section -> stored text
-
-struct Rig {
-    explicit Rig(const Stored& stored = {}) {
-        for (const auto& [key, value] : stored) {
-            store.values[{u"Corvanta", u"Properties", key}] = value;
-        }
-    }
-
-    FakeFormHost form;
-    FakeSerialControl comm;
-    FakeControlHost control_host;
-    FakeShellNotify shell;
-    FakeAnsiCodePage ansi;
-    FakeSettingsStore store;
-    FakeKeystrokeSender keys;
-    FakePopupMenu menu;
-    FakeDialogs dialogs;
-    FakeRegistry registry;
-    FakeAppInfo app;
-    TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form, comm, tray, store, keys, ansi, Services()};
-
-    // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.
-    struct Unload {
-        bool done = false;
-        size_t icons_in_tray = 0;
-        bool port_open = false;
-    } unload;
-
-    TerminalMenuServices Services() {
-        return {menu, dialogs, registry, app, [this] {
-                    unload = {true, shell.icons.size(), comm.PortOpen()};
-                    int16_t cancel = 0;
-                    terminal.Form_Unload(cancel);
-                }};
-    }
-
-    // The shell's callback for the tray icon, carrying a mouse message number.
-    void TrayMouse(uint32_t message) {
-        tray.UserControl_MouseMove(0, 0, static_cast<float>(message) * control_host.TwipsPerPixelX(), 0);
-    }
-};
+using test::Rig;
+using test::Stored;
 
 // Whatever happened to the port, start-up ends with the form hidden and the tray icon shown with the form's own
 // icon and the tooltip, and the store untouched.

@@ -6,18 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/frmTerminal.h"
-#include "fakes/fake_ansi_code_page.h"
-#include "fakes/fake_app_info.h"
-#include "fakes/fake_control_host.h"
-#include "fakes/fake_dialogs.h"
-#include "fakes/fake_form_host.h"
-#include "fakes/fake_keystroke_sender.h"
-#include "fakes/fake_popup_menu.h"
-#include "fakes/fake_registry.h"
 #include "fakes/fake_serial_control.h"
-#include "fakes/fake_settings_store.h"
-#include "fakes/fake_shell_notify.h"
+#include "unit/terminal_rig.h"
 
 namespace corvanta {
 namespace {
@@ -176,28 +166,12 @@ TEST(SerialReconnect, BytesAcrossALossAndAReturn) {
     EXPECT_EQ(typed, "unread at the loss sent before the reopen");
 }
 
-struct FormRig {
-    FakeFormHost form;
-    FakeSerialControl comm;
-    FakeControlHost control_host;
-    FakeShellNotify shell;
-    FakeAnsiCodePage ansi;
-    FakeSettingsStore store;
-    FakeKeystrokeSender keys;
-    FakePopupMenu menu;
-    FakeDialogs dialogs;
-    FakeRegistry registry;
-    FakeAppInfo app;
-    TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form, comm, tray, store, keys, ansi, {menu, dialogs, registry, app, [] {}}};
-};
-
 // The main form keeps typing across a pulled and returned cable, and a start without the device types once the
 // device is plugged in.
 TEST(SerialReconnect, MainFormTypesAfterTheDeviceReturns) {
     for (const bool absent_at_start : {false, true}) {
         SCOPED_TRACE(absent_at_start ? "absent at start-up" : "pulled while running");
-        FormRig rig;
+        test::Rig rig;
         if (absent_at_start) {
             rig.comm.DeviceGone(1);
         }
@@ -219,7 +193,7 @@ TEST(SerialReconnect, MainFormTypesAfterTheDeviceReturns) {
 
 // Exit while the device is away: nothing reopens the port during the shutdown.
 TEST(SerialReconnect, UnloadEndsTheWait) {
-    FormRig rig;
+    test::Rig rig;
     rig.comm.DeviceGone(1);
     rig.terminal.Form_Load();
     int16_t cancel = 0;
