@@ -327,18 +327,12 @@ bool BringOpenDialogToFront() {
 }
 
 PictureRef DialogFormHost::LoadResIcon(int id) {
-    HANDLE icon = LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_SHARED | LR_DEFAULTSIZE);
-    if (icon == nullptr) {
-        ThrowLastError(u"Loading an icon");
-    }
-    return std::make_shared<IconPicture>(static_cast<HICON>(icon));
+    return LoadSharedIcon(instance_, id, 0, u"Loading an icon");
 }
 
 void DialogFormHost::SetIcon(PictureRef icon) {
     icon_ = std::move(icon);
-    const auto handle = icon_ ? static_cast<LPARAM>(icon_->Handle()) : 0;
-    SendMessageW(dialog_.hWnd(), WM_SETICON, ICON_SMALL, handle);
-    SendMessageW(dialog_.hWnd(), WM_SETICON, ICON_BIG, handle);
+    SetWindowIcons(dialog_.hWnd(), icon_);
 }
 
 void DialogFormHost::Hide() {

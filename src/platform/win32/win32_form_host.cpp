@@ -13,6 +13,21 @@ constexpr wchar_t kClassName[] = L"CorvantaMainForm";
 
 }  // namespace
 
+PictureRef LoadSharedIcon(HINSTANCE instance, int id, int size, TextView operation) {
+    const UINT flags = LR_SHARED | (size == 0 ? LR_DEFAULTSIZE : 0);
+    HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, flags);
+    if (icon == nullptr) {
+        ThrowLastError(operation);
+    }
+    return std::make_shared<IconPicture>(static_cast<HICON>(icon));
+}
+
+void SetWindowIcons(HWND window, const PictureRef& icon) {
+    const auto handle = icon ? static_cast<LPARAM>(icon->Handle()) : 0;
+    SendMessageW(window, WM_SETICON, ICON_SMALL, handle);
+    SendMessageW(window, WM_SETICON, ICON_BIG, handle);
+}
+
 Win32FormHost::Win32FormHost(HINSTANCE instance) : instance_(instance) {
     RegisterWindowClass(instance_, kClassName, &RoutingWindowProc<Win32FormHost>);
     const Text caption(kAppTitle);
@@ -32,20 +47,12 @@ Win32FormHost::~Win32FormHost() {
 }
 
 PictureRef Win32FormHost::LoadResIcon(int id) {
-    // LR_SHARED: the system owns the icon and frees it with the module, so nobody may destroy it, and the same
-    // handle can be given to the shell for the tray without a copy.
-    HANDLE icon = LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, LR_SHARED);
-    if (icon == nullptr) {
-        ThrowLastError(u"Loading the program's icon");
-    }
-    return std::make_shared<IconPicture>(static_cast<HICON>(icon));
+    return LoadSharedIcon(instance_, id, 16, u"Loading the program's icon");
 }
 
 void Win32FormHost::SetIcon(PictureRef icon) {
     icon_ = std::move(icon);
-    const auto handle = icon_ ? static_cast<LPARAM>(icon_->Handle()) : 0;
-    SendMessageW(window_.Get(), WM_SETICON, ICON_SMALL, handle);
-    SendMessageW(window_.Get(), WM_SETICON, ICON_BIG, handle);
+    SetWindowIcons(window_.Get(), icon_);
 }
 
 void Win32FormHost::Hide() {

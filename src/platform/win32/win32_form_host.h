@@ -22,6 +22,14 @@ class IconPicture : public Picture {
     HICON icon_;
 };
 
+// Loads an icon resource with LR_SHARED: the system owns the icon and frees it with the module, so nobody may
+// destroy it, and the same handle can be given to the shell for the tray without a copy. Size 0 takes the
+// system's default icon size. Failures throw "operation: system message".
+PictureRef LoadSharedIcon(HINSTANCE instance, int id, int size, TextView operation);
+
+// Gives a window the picture as its small and its large icon; an empty picture takes them away.
+void SetWindowIcons(HWND window, const PictureRef& icon);
+
 // The main form: a top-level window captioned with the program title that is never shown. Being top level
 // (not message-only) it receives WM_ENDSESSION and the shell's broadcasts; it is also the parent of the tray
 // control's window.
