@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "../e2e/helpers/test_window.h"
 #include "platform/keystroke_plan.h"
 #include "platform/win32/win32_keystroke_sender.h"
 
@@ -102,15 +103,8 @@ void CheckNotify() {
     }
 }
 
-// Another window (the tray, a message box) may take the foreground; take it back so the keys land here.
 void KeepFocus(HWND window) {
-    if (GetForegroundWindow() != window) {
-        SetForegroundWindow(window);
-    }
-    if (GetFocus() != window) {
-        SetFocus(window);
-    }
-    if (!g_ready && GetForegroundWindow() == window && GetFocus() == window) {
+    if (TakeFocus(window, window) && !g_ready) {
         g_ready = true;
         PrintLine("ready");
     }
@@ -158,17 +152,7 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 int RunTarget() {
     g_records.reserve(1 << 20);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = TargetProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"CorvantaBenchTarget";
-    if (RegisterClassW(&windowClass) == 0) {
-        return 1;
-    }
-    HWND window =
-        CreateWindowExW(0, windowClass.lpszClassName, L"Corvanta benchmark target", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                        300, 300, 320, 120, nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = CreateTargetWindow(L"CorvantaBenchTarget", TargetProc, L"Corvanta benchmark target", 320, 120);
     if (window == nullptr) {
         return 1;
     }
@@ -202,37 +186,40 @@ int RunTarget() {
         PostMessageW(window, WM_CLOSE, 0, 0);
     });
 
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    RunMessageLoop();
     commands.detach();  // it may still wait in ReadFile; the process ends now
     return 0;
 }
 
 // --- inject ---------------------------------------------------------------------------------------------------
 
+// The next block the benchmark wrote to stdin, as text; false at its end.
+bool ReadBlock(corvanta::Text& text) {
+    char buffer[4096];
+    DWORD count = 0;
+    if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &count, nullptr) || count == 0) {
+        return false;
+    }
+    text.clear();
+    for (DWORD i = 0; i < count; ++i) {
+        text += static_cast<char16_t>(static_cast<unsigned char>(buffer[i]));  // the benchmark sends ASCII
+    }
+    return true;
+}
+
 int RunInject() {
     corvanta::win32::Win32KeystrokeSender keys;
-    char buffer[4096];
-    for (;;) {
-        DWORD count = 0;
-        if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &count, nullptr) || count == 0) {
-            return 0;
-        }
-        corvanta::Text text;
-        for (DWORD i = 0; i < count; ++i) {
-            text += static_cast<char16_t>(static_cast<unsigned char>(buffer[i]));  // the benchmark sends ASCII
-        }
+    corvanta::Text text;
+    while (ReadBlock(text)) {
         const int64_t before = Now100ns();
         const corvanta::SendResult result = keys.SendKeys(text);
         const int64_t after = Now100ns();
         if (result.accepted != result.events) {
             PrintLine("refused " + std::to_string(result.events - result.accepted));
         }
-        PrintLine("sent " + std::to_string(count) + " " + std::to_string(before) + " " + std::to_string(after));
+        PrintLine("sent " + std::to_string(text.size()) + " " + std::to_string(before) + " " + std::to_string(after));
     }
+    return 0;
 }
 
 // The same plan as the program's sender, typed without asking for the target's Caps Lock, which the sender
@@ -261,16 +248,8 @@ class PlainLayout : public corvanta::KeyboardLayout {
 int RunInjectPlain() {
     corvanta::KeystrokeState state;
     const PlainLayout layout(GetKeyboardLayout(0));
-    char buffer[4096];
-    for (;;) {
-        DWORD count = 0;
-        if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof(buffer), &count, nullptr) || count == 0) {
-            return 0;
-        }
-        corvanta::Text text;
-        for (DWORD i = 0; i < count; ++i) {
-            text += static_cast<char16_t>(static_cast<unsigned char>(buffer[i]));
-        }
+    corvanta::Text text;
+    while (ReadBlock(text)) {
         std::vector<INPUT> inputs;
         for (const corvanta::InputEvent& event : corvanta::PlanKeystrokes(text, layout, false, state)) {
             INPUT input{};
@@ -284,8 +263,9 @@ int RunInjectPlain() {
         const int64_t before = Now100ns();
         SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
         const int64_t after = Now100ns();
-        PrintLine("sent " + std::to_string(count) + " " + std::to_string(before) + " " + std::to_string(after));
+        PrintLine("sent " + std::to_string(text.size()) + " " + std::to_string(before) + " " + std::to_string(after));
     }
+    return 0;
 }
 
 // --- tray -----------------------------------------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "test_window.h"
 #include "utf8.h"
 #include "write_whole.h"
 
@@ -44,22 +45,17 @@ LRESULT CALLBACK RecorderProc(HWND window, UINT message, WPARAM wParam, LPARAM l
                 Flush();
             }
             return 0;
-        case WM_TIMER:
-            // Another program's window (a message box, the tray) may take the foreground: take it back.
-            if (GetForegroundWindow() != window) {
-                SetForegroundWindow(window);
-            }
-            if (GetFocus() != window) {
-                SetFocus(window);
-            }
+        case WM_TIMER: {
+            const bool focused = TakeFocus(window, window);
             if (g_dirty) {
                 Flush();
             }
-            if (!g_ready && GetForegroundWindow() == window && GetFocus() == window) {
+            if (!g_ready && focused) {
                 g_ready = true;
                 WriteWhole(g_output + L".ready", std::to_string(reinterpret_cast<UINT_PTR>(window)));
             }
             return 0;
+        }
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
@@ -70,24 +66,12 @@ LRESULT CALLBACK RecorderProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 int Record(const wchar_t* output) {
     g_output = output;
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = RecorderProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"CorvantaFastRecorder";
-    RegisterClassW(&windowClass);
-    HWND window =
-        CreateWindowExW(0, windowClass.lpszClassName, L"Corvanta fast recorder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300,
-                        300, 300, 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = CreateTargetWindow(L"CorvantaFastRecorder", RecorderProc, L"Corvanta fast recorder", 300, 100);
     if (window == nullptr) {
         return 1;
     }
     SetTimer(window, kFlushTimer, 100, nullptr);
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    RunMessageLoop();
     return 0;
 }
 

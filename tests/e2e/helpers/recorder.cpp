@@ -9,7 +9,9 @@
 
 #include <string>
 
+#include "test_window.h"
 #include "utf8.h"
+#include "write_whole.h"
 
 namespace {
 
@@ -21,19 +23,6 @@ std::wstring g_output;
 bool g_readyWritten = false;
 bool g_keepFocus = true;
 
-// Written beside the target and renamed over it, so a reader never sees half a text.
-void WriteWhole(const std::wstring& path, const std::string& bytes) {
-    std::wstring temp = path + L".tmp";
-    HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
-}
-
 void Record() {
     int length = GetWindowTextLengthW(g_edit);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -41,16 +30,8 @@ void Record() {
     WriteWhole(g_output, ToUtf8(text));
 }
 
-// Another program's window (a message box, the tray) may take the foreground; take it back, so the keys
-// typed next land here.
 void KeepFocus(HWND window) {
-    if (GetForegroundWindow() != window) {
-        SetForegroundWindow(window);
-    }
-    if (GetFocus() != g_edit) {
-        SetFocus(g_edit);
-    }
-    if (!g_readyWritten && GetForegroundWindow() == window && GetFocus() == g_edit) {
+    if (TakeFocus(window, g_edit) && !g_readyWritten) {
         g_readyWritten = true;
         WriteWhole(g_output + L".ready", std::to_string(reinterpret_cast<UINT_PTR>(window)));
     }
@@ -92,24 +73,12 @@ int wmain(int argc, wchar_t** argv) {
     g_keepFocus = !(argc > 3 && std::wstring(argv[3]) == L"once");
     WriteWhole(g_output, "");
 
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = L"CorvantaTestRecorder";
-    RegisterClassW(&windowClass);
-    HWND window = CreateWindowExW(0, windowClass.lpszClassName, title, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 420,
-                                  240, nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND window = CreateTargetWindow(L"CorvantaTestRecorder", WindowProc, title, 420, 240);
     if (window == nullptr) {
         return 1;
     }
     SetTimer(window, kRefocusTimer, 50, nullptr);
     KeepFocus(window);
-
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
+    RunMessageLoop();
     return 0;
 }
