@@ -1,6 +1,7 @@
 #include "platform/keystroke_plan.h"
 
 #include <iterator>
+#include <optional>
 #include <utility>
 
 namespace corvanta {
@@ -28,7 +29,8 @@ constexpr std::pair<uint8_t, uint8_t> kModifiers[] = {{kShiftBit, vkey::kShift},
 
 class Planner {
   public:
-    Planner(const KeyboardLayout& layout, std::vector<InputEvent>& events) : layout_(layout), events_(events) {}
+    Planner(const KeyboardLayout& layout, const std::function<bool()>& caps_lock, std::vector<InputEvent>& events)
+        : layout_(layout), caps_lock_(caps_lock), events_(events) {}
 
     void Key(uint8_t virtual_key, bool key_up) {
         events_.push_back(
@@ -60,10 +62,10 @@ class Planner {
 
     // A key combination only where it types the character by itself: Ctrl or Alt alone would reach the target
     // as a shortcut or a menu key, and a dead key would wait to merge with the next character.
-    void Character(char16_t unit, bool caps_lock) {
+    void Character(char16_t unit) {
         const std::optional<KeyCombination> key = layout_.KeyFor(unit);
         if (!key || key->virtual_key == 0 || !IsPlainCombination(key->shift_state) ||
-            layout_.IsDeadKey(key->virtual_key) || (caps_lock && layout_.IsCased(unit))) {
+            layout_.IsDeadKey(key->virtual_key) || (layout_.IsCased(unit) && CapsLockOn())) {
             Unicode(unit);
             return;
         }
@@ -76,7 +78,16 @@ class Planner {
         return without_shift == 0 || without_shift == (kCtrlBit | kAltBit);
     }
 
+    bool CapsLockOn() {
+        if (!caps_lock_on_) {
+            caps_lock_on_ = caps_lock_();
+        }
+        return *caps_lock_on_;
+    }
+
     const KeyboardLayout& layout_;
+    const std::function<bool()>& caps_lock_;
+    std::optional<bool> caps_lock_on_;
     std::vector<InputEvent>& events_;
 };
 
@@ -113,9 +124,16 @@ std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        bool caps_lock,
                                        KeystrokeState& state) {
+    return PlanKeystrokes(text, layout, std::function<bool()>([caps_lock] { return caps_lock; }), state);
+}
+
+std::vector<InputEvent> PlanKeystrokes(TextView text,
+                                       const KeyboardLayout& layout,
+                                       const std::function<bool()>& caps_lock,
+                                       KeystrokeState& state) {
     std::vector<InputEvent> events;
     events.reserve(text.size() * 4);
-    Planner plan(layout, events);
+    Planner plan(layout, caps_lock, events);
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
         const bool after_cr = state.after_cr;
@@ -151,7 +169,7 @@ std::vector<InputEvent> PlanKeystrokes(TextView text,
             // Half a pair would reach the target as broken text; show that something was there.
             plan.Unicode(u'\uFFFD');
         } else {
-            plan.Character(unit, caps_lock);
+            plan.Character(unit);
         }
     }
     return events;

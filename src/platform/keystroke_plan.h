@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -66,7 +67,12 @@ struct KeystrokeState {
 // follows a CR (also one that ended the previous text), other control characters (C0, DEL, C1) not at all, and
 // every other character as its key combination, or as a Unicode unit where no plain combination types it
 // (none, a dead key, modifiers other than Shift and AltGr, or Caps Lock on and the character is a letter).
-// Every key pressed is released within the plan. Updates `state`.
+// Every key pressed is released within the plan. Updates `state`. `caps_lock` is asked at most once, and only
+// when a letter would be typed by its key.
+std::vector<InputEvent> PlanKeystrokes(TextView text,
+                                       const KeyboardLayout& layout,
+                                       const std::function<bool()>& caps_lock,
+                                       KeystrokeState& state);
 std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        bool caps_lock,

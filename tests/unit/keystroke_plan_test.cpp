@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -321,6 +322,26 @@ TEST(KeystrokePlan, UnicodeUnits) {
 TEST(KeystrokePlan, CapsLockOnTypesLettersAsUnicode) {
     ExpectPlans(UsLayout(), {{u"a", "u0061"}, {u"A", "u0041"}, {u"1", "1"}, {u"!", "+Shift 1 -Shift"}}, true);
     ExpectPlans(GermanLayout(), {{u"ä", "u00E4"}, {u"€", "+Ctrl +Alt E -Alt -Ctrl"}}, true);
+}
+
+// The toggle is read only when a letter would be typed by its key, and then once a text: digits, punctuation,
+// named keys and characters sent as Unicode units never need it.
+TEST(KeystrokePlan, CapsLockIsAskedOnlyForLettersTypedByTheirKeys) {
+    const struct {
+        Text text;
+        int asked;
+    } cases[] = {{u"", 0},  {u"0123 +-*/?!\r\n\t\b\x1B", 0}, {u"\u4E2D\u00E9\U0001F600", 0},
+                 {u"a", 1}, {u"12:34 Hello World", 1},       {u"\u4E2Dx", 1}};
+    for (const auto& c : cases) {
+        int asked = 0;
+        KeystrokeState state;
+        const std::function<bool()> caps_lock = [&] {
+            ++asked;
+            return true;
+        };
+        const std::string plan = Describe(PlanKeystrokes(c.text, UsLayout(), caps_lock, state));
+        EXPECT_EQ(asked, c.asked) << "input: " << ToUtf8(c.text) << " plan: " << plan;
+    }
 }
 
 // Every key event carries the layout's scan code for its key; only extended keys are flagged so.
