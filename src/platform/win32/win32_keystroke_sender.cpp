@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 namespace corvanta::win32 {
@@ -60,16 +61,11 @@ HKL LayoutOf(DWORD thread) {
     return layout != nullptr ? layout : GetKeyboardLayout(0);
 }
 
-// A thread's key state only follows the keyboard while it reads input, so ours does not know the target's
-// Caps Lock: share the target thread's input state for the moment of the question.
-bool CapsLockOn(DWORD thread) {
-    const DWORD self = GetCurrentThreadId();
-    const bool attached = thread != 0 && thread != self && AttachThreadInput(self, thread, TRUE);
-    const bool on = (GetKeyState(VK_CAPITAL) & 1) != 0;
-    if (attached) {
-        AttachThreadInput(self, thread, FALSE);
-    }
-    return on;
+// Caps Lock as the system has it: on Windows a thread with no keyboard input of its own pending (ours, unless
+// our own dialog has the focus) reads the system's toggle. Never attach to the target's input to ask: that
+// resets the key state it is typing our earlier keys with, and a Shift held for a capital comes up early.
+bool CapsLockOn() {
+    return (GetKeyState(VK_CAPITAL) & 1) != 0;
 }
 
 INPUT ToInput(const InputEvent& event) {
@@ -93,26 +89,13 @@ INPUT ToInput(const InputEvent& event) {
 
 }  // namespace
 
-bool Win32KeystrokeSender::CapsLock(unsigned long target_thread) {
-    // Attaching to the target's input while keys we sent still wait in its queue resets the key state it types
-    // them with (under Wine a Shift went missing mid-text). While one stream is being typed into one window the
-    // last answer holds; it is asked again for another window, or after a pause.
-    constexpr unsigned long long kRecheckAfterMs = 2000;
-    if (target_thread != caps_thread_ || GetTickCount64() - last_send_ >= kRecheckAfterMs) {
-        caps_lock_ = CapsLockOn(target_thread);
-        caps_thread_ = target_thread;
-    }
-    return caps_lock_;
-}
-
 SendResult Win32KeystrokeSender::SendKeys(TextView text) {
     if (text.empty()) {
         return {};
     }
-    const DWORD target = TargetThread();
-    const Win32KeyboardLayout layout(LayoutOf(target));
+    const Win32KeyboardLayout layout(LayoutOf(TargetThread()));
     // Caps Lock on would swap the case of letters typed by their keys.
-    const std::vector<InputEvent> plan = PlanKeystrokes(text, layout, CapsLock(target), state_);
+    const std::vector<InputEvent> plan = PlanKeystrokes(text, layout, std::function<bool()>(CapsLockOn), state_);
     if (plan.empty()) {
         return {};
     }
@@ -124,7 +107,6 @@ SendResult Win32KeystrokeSender::SendKeys(TextView text) {
     // SendInput accepts fewer events, without saying which, when User Interface Privilege Isolation blocks
     // them (a window of higher integrity has the focus) or the desktop is locked; the caller sees the count.
     const UINT accepted = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-    last_send_ = GetTickCount64();
     return {plan.size(), accepted};
 }
 

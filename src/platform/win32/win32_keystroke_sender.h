@@ -12,13 +12,7 @@ class Win32KeystrokeSender : public KeystrokeSender {
     SendResult SendKeys(TextView text) override;
 
   private:
-    bool CapsLock(unsigned long target_thread);
-
     KeystrokeState state_;
-    // The last Caps Lock answer, the thread it was asked for, and when this sender last typed (GetTickCount64).
-    bool caps_lock_ = false;
-    unsigned long caps_thread_ = 0;
-    unsigned long long last_send_ = 0;
 };
 
 }  // namespace corvanta::win32
