@@ -24,7 +24,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -222,52 +221,6 @@ int RunInject() {
     return 0;
 }
 
-// The same plan as the program's sender, typed without asking for the target's Caps Lock, which the sender
-// does by attaching to the target thread's input: shows what that attachment costs or breaks.
-class PlainLayout : public corvanta::KeyboardLayout {
-  public:
-    explicit PlainLayout(HKL layout) : layout_(layout) {}
-    std::optional<corvanta::KeyCombination> KeyFor(char16_t unit) const override {
-        const SHORT answer = VkKeyScanExW(static_cast<WCHAR>(unit), layout_);
-        if ((answer & 0xFFFF) == 0xFFFF) {
-            return std::nullopt;
-        }
-        return corvanta::KeyCombination{static_cast<uint8_t>(answer & 0xFF),
-                                        static_cast<uint8_t>((answer >> 8) & 0xFF)};
-    }
-    bool IsDeadKey(uint8_t) const override { return false; }
-    uint16_t ScanCode(uint8_t virtual_key) const override {
-        return static_cast<uint16_t>(MapVirtualKeyExW(virtual_key, MAPVK_VK_TO_VSC, layout_));
-    }
-    bool IsCased(char16_t unit) const override { return IsCharUpperW(unit) || IsCharLowerW(unit); }
-
-  private:
-    HKL layout_;
-};
-
-int RunInjectPlain() {
-    corvanta::KeystrokeState state;
-    const PlainLayout layout(GetKeyboardLayout(0));
-    corvanta::Text text;
-    while (ReadBlock(text)) {
-        std::vector<INPUT> inputs;
-        for (const corvanta::InputEvent& event : corvanta::PlanKeystrokes(text, layout, false, state)) {
-            INPUT input{};
-            input.type = INPUT_KEYBOARD;
-            input.ki.wVk = event.virtual_key;
-            input.ki.wScan = event.code;
-            input.ki.dwFlags = (event.kind == corvanta::InputEvent::Kind::Unicode ? KEYEVENTF_UNICODE : 0) |
-                               (event.key_up ? KEYEVENTF_KEYUP : 0);
-            inputs.push_back(input);
-        }
-        const int64_t before = Now100ns();
-        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-        const int64_t after = Now100ns();
-        PrintLine("sent " + std::to_string(text.size()) + " " + std::to_string(before) + " " + std::to_string(after));
-    }
-    return 0;
-}
-
 // --- tray -----------------------------------------------------------------------------------------------------
 
 bool TrayIconShown() {
@@ -306,9 +259,6 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (mode == L"inject" && argc == 2) {
         return RunInject();
-    }
-    if (mode == L"inject-plain" && argc == 2) {
-        return RunInjectPlain();
     }
     if (mode == L"tray" && argc == 3) {
         return RunTray(static_cast<DWORD>(_wtoi(argv[2])));

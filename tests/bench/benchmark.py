@@ -423,7 +423,7 @@ PHASES = ("latency", "throughput", "idle", "footprint")
 def measure_typing(bench, args, results):
     s = bench.session
     bench.start_target()
-    direct = bench.spawn_helper("the direct typist", args.direct_mode)
+    direct = bench.spawn_helper("the direct typist", "inject")
     start_calibration = bench.calibrate()
     line = os.open(s.peer("COM1"), os.O_WRONLY | os.O_NOCTTY)
     try:
@@ -579,7 +579,6 @@ def main():
                         help="a few samples of everything: proves the benchmark works, measures nothing")
     parser.add_argument("--phases", default=",".join(PHASES), help="what to measure (%(default)s)")
     parser.add_argument("--no-build", action="store_true", help="use the builds as they are")
-    parser.add_argument("--direct-mode", default="inject", choices=("inject", "inject-plain"), help=argparse.SUPPRESS)
     parser.add_argument("--loader", default=testbed.WINE64, help=argparse.SUPPRESS)
     args = parser.parse_args()
     args.phases = [p for p in args.phases.split(",") if p]
