@@ -62,6 +62,10 @@ void KeystrokeBacklog::TypeWaiting() {
         // The report's box would get the keys; typing resumes when it closes.
         return;
     }
+    if (!Waiting().empty() && keys_.OwnWindowHasFocus()) {
+        timer_.Start(kOwnWindowDelayMs);
+        return;
+    }
     while (!Waiting().empty()) {
         const Outcome outcome = TypeBlock();
         if (outcome == Outcome::kRefused) {

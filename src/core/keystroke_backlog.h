@@ -21,12 +21,16 @@ inline constexpr uint32_t kNextBlockDelayMs = 10;
 // While the system refuses keystrokes (a window of higher integrity has the focus), the text waits and is
 // tried again this often.
 inline constexpr uint32_t kRetryDelayMs = 500;
+// While a window of the program itself has the focus the text waits, and the focus is looked at again this
+// often: soon after the user returns to their own window the text arrives there.
+inline constexpr uint32_t kOwnWindowDelayMs = 50;
 
 // Received text waits here, in order, until it is typed: text that comes faster than the focused program takes
 // keystrokes is typed as soon as possible, in blocks, and text the system refuses is kept and tried again.
 // Nothing is dropped without a word: a full backlog and refused keystrokes are each reported once, through
-// `warn` (a modal message box), until typing catches up or succeeds again. While a report is open nothing is
-// typed, so no keystroke lands in the report's own box.
+// `warn` (a modal message box), until typing catches up or succeeds again. While a report is open, or any
+// other window of the program has the focus (its menu, a dialog), nothing is typed: the keys would work the
+// program's own controls (Enter pressing a dialog's OK) and the text would be lost to the user's window.
 //
 // It is the keystroke sender the relay sees: SendKeys queues and returns at once; accepted < events tells how
 // many units of the text did not fit into the backlog.

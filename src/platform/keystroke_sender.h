@@ -17,9 +17,13 @@ struct SendResult {
 // piece, so it is never interleaved with the user's own typing. Events the system refuses (for instance while
 // a window of higher integrity has the focus) show as accepted < events.
 class KeystrokeSender {
-public:
+  public:
     virtual ~KeystrokeSender() = default;
     virtual SendResult SendKeys(TextView text) = 0;
+
+    // Whether a window of this program has the focus: its tray menu, a dialog or a message box. Keys typed then
+    // would work the program's own controls instead of reaching the user's window.
+    virtual bool OwnWindowHasFocus() const { return false; }
 };
 
 }  // namespace corvanta

@@ -297,6 +297,11 @@ TEST_F(Win32KeystrokeSenderTyping, CapsLockDoesNotChangeCase) {
     EXPECT_TRUE(EditTarget::PumpUntil([&] { return !caps_lock_on(); })) << "Caps Lock stayed on";
 }
 
+// The edit that has the focus belongs to this process: what would be typed now would go to the program itself.
+TEST_F(Win32KeystrokeSenderTyping, KnowsItsOwnWindowHasTheFocus) {
+    EXPECT_TRUE(win32::Win32KeystrokeSender().OwnWindowHasFocus());
+}
+
 // Programs that read key messages see the real keys with their scan codes, Shift included, not only packets.
 TEST_F(Win32KeystrokeSenderTyping, KeysCarryScanCodes) {
     ExpectTyped({u"aA"}, u"aA");

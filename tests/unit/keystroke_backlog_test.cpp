@@ -26,6 +26,7 @@ class Target : public KeystrokeSender {
         }
         return result;
     }
+    bool OwnWindowHasFocus() const override { return sender.OwnWindowHasFocus(); }
 
     FakeKeystrokeSender sender;
     Text typed;
@@ -204,6 +205,44 @@ TEST(KeystrokeBacklog, NothingIsTypedWhileAReportIsOpen) {
     rig.Drain();
     const Text expected = u"abcdef" + Letters(kBacklogLimit).substr(0, kBacklogLimit - 6);
     EXPECT_TRUE(rig.target.typed == expected) << rig.target.typed.size() << " units typed";
+}
+
+// Keys typed into the program's own menu or dialog would work its controls (Enter is OK) and be lost to the
+// user's window. The text waits, in order, for as long as the program keeps the focus, whatever arrives meanwhile
+// and however it arrives: at the start, between blocks of a long text.
+TEST(KeystrokeBacklog, TextWaitsWhileTheProgramsOwnWindowHasTheFocus) {
+    const struct {
+        const char* when;
+        size_t typed_before;  // units typed before the program's window takes the focus
+    } kCases[] = {{"before the first scan", 0}, {"between two blocks", kTypingBlock}};
+    for (const auto& c : kCases) {
+        Rig rig;
+        const Text first = Letters(c.typed_before == 0 ? 13 : 3 * kTypingBlock, 1);
+        if (c.typed_before == 0) {
+            rig.target.sender.own_window_focused = true;
+        }
+        rig.backlog.SendKeys(first);
+        if (c.typed_before != 0) {
+            rig.target.sender.own_window_focused = true;
+        }
+        for (int tick = 0; tick < 5; ++tick) {
+            rig.backlog.SendKeys(u"scan\r");
+            ASSERT_TRUE(rig.timer.Pending()) << c.when << ": the waiting text is no longer looked after";
+            rig.timer.Fire();
+            ASSERT_TRUE(rig.timer.Pending()) << c.when << ": the waiting text is no longer looked after";
+            EXPECT_EQ(rig.timer.delay, kOwnWindowDelayMs) << c.when;
+        }
+        EXPECT_EQ(rig.target.typed.size(), c.typed_before) << c.when << ": typed into the program's own window";
+
+        rig.target.sender.own_window_focused = false;
+        rig.Drain();
+        Text expected = first;
+        for (int tick = 0; tick < 5; ++tick) {
+            expected += u"scan\r";
+        }
+        EXPECT_TRUE(rig.target.typed == expected) << c.when << ": " << Narrow(rig.target.typed);
+        EXPECT_TRUE(rig.warnings.empty()) << c.when;
+    }
 }
 
 }  // namespace
