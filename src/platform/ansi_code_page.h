@@ -9,7 +9,7 @@ namespace corvanta {
 
 // Conversion between program text and the system ANSI code page, as every ANSI entry point of Windows sees it.
 class AnsiCodePage {
-public:
+  public:
     virtual ~AnsiCodePage() = default;
 
     // Bytes in the ANSI code page to text. A lead byte without its trail byte at the end becomes U+FFFD;

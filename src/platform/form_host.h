@@ -10,7 +10,7 @@ namespace corvanta {
 // A picture object: an icon or image known by its handle. Held by shared reference, so that "the same
 // picture" is the same object; a null PictureRef is "nothing", while an empty picture has handle 0.
 class Picture {
-public:
+  public:
     virtual ~Picture() = default;
     virtual uintptr_t Handle() const = 0;
 };
@@ -24,7 +24,7 @@ constexpr int kResultOk = 1;
 
 // What a form needs of its host: its icon, hiding, message boxes, unloading.
 class FormHost {
-public:
+  public:
     virtual ~FormHost() = default;
 
     // Icon resource `id` of the program, as a picture.
@@ -41,7 +41,7 @@ public:
 
 // Named values saved with a form's design for a control placed on it.
 class PropertyBag {
-public:
+  public:
     virtual ~PropertyBag() = default;
     virtual PictureRef ReadPicture(TextView name, PictureRef default_value) = 0;
     virtual Text ReadText(TextView name, TextView default_value) = 0;
@@ -55,7 +55,7 @@ public:
 // What a user control needs of its host: its own window, ambient properties, size, the screen's scale.
 // Sizes are in twips.
 class ControlHost {
-public:
+  public:
     virtual ~ControlHost() = default;
 
     // False while the control sits in a form designer, true when the hosting program runs.

@@ -37,7 +37,7 @@ inline constexpr uint32_t kWriteRights = 0x00000002 | 0x00000004 | 0x00000020 | 
 // the system ANSI code page; results are the API's own status codes, which callers may ignore as the API lets
 // them. A key obtained from RegCreateKeyA/RegOpenKeyA/RegOpenKeyExA is released with RegCloseKey.
 class Registry {
-public:
+  public:
     virtual ~Registry() = default;
 
     // Opens sub_key below key, creating the missing keys on the way, with all access.
@@ -47,19 +47,30 @@ public:
     virtual long RegOpenKeyA(RegKey key, const std::string& sub_key, RegKey* result) = 0;
 
     // Opens an existing sub_key with the access rights asked for; refused rights fail the call.
-    virtual long RegOpenKeyExA(RegKey key, const std::string& sub_key, uint32_t options, uint32_t sam_desired,
+    virtual long RegOpenKeyExA(RegKey key,
+                               const std::string& sub_key,
+                               uint32_t options,
+                               uint32_t sam_desired,
                                RegKey* result) = 0;
 
     // Stores size bytes of data as the value's whole content; strings are stored as given (the caller counts
     // a terminating NUL into size or leaves it out).
-    virtual long RegSetValueExA(RegKey key, const std::string& value_name, uint32_t reserved, uint32_t type,
-                                const char* data, uint32_t size) = 0;
+    virtual long RegSetValueExA(RegKey key,
+                                const std::string& value_name,
+                                uint32_t reserved,
+                                uint32_t type,
+                                const char* data,
+                                uint32_t size) = 0;
 
     // type and size may be null. With a null data buffer only the type and the size in bytes are reported;
     // with a buffer of *size bytes that is too small the result is kErrorMoreData and *size the size needed.
     // reserved must be null.
-    virtual long RegQueryValueExA(RegKey key, const std::string& value_name, uint32_t* reserved, uint32_t* type,
-                                  char* data, uint32_t* size) = 0;
+    virtual long RegQueryValueExA(RegKey key,
+                                  const std::string& value_name,
+                                  uint32_t* reserved,
+                                  uint32_t* type,
+                                  char* data,
+                                  uint32_t* size) = 0;
 
     virtual long RegDeleteValueA(RegKey key, const std::string& value_name) = 0;
 

@@ -21,7 +21,7 @@ enum class PortState : uint8_t {
 // Setters check their value and throw corvanta::Error with a description a user understands ("COM3: The
 // system cannot find the file specified.") when they refuse it or when the port cannot be opened.
 class SerialControl {
-public:
+  public:
     static constexpr int16_t kInitialCommPort = 1;
     static constexpr char16_t kInitialSettings[] = u"9600,n,8,1";
     static constexpr int32_t kInitialHandshaking = 0;

@@ -6,7 +6,7 @@ namespace corvanta {
 
 // Per-user application settings: text values addressed by application, section and key.
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
 
     // The stored text, or default_value when the key is absent.

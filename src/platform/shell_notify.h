@@ -28,7 +28,7 @@ constexpr uint32_t kFlagTip = 4;
 
 // Shell_NotifyIconA: adds, modifies or deletes the icon of the pair (hWnd, uID).
 class ShellNotify {
-public:
+  public:
     virtual ~ShellNotify() = default;
     virtual bool NotifyIcon(uint32_t message, const NotifyIconData& data) = 0;
 };

@@ -25,12 +25,12 @@ Text TrimBlanks(TextView text);
 
 // A run-time error: what a property refused or an operation that failed, with a description a user can read.
 class Error : public std::exception {
-public:
+  public:
     explicit Error(Text description);
     const Text& Description() const noexcept { return description_; }
     const char* what() const noexcept override { return utf8_.c_str(); }
 
-private:
+  private:
     Text description_;
     std::string utf8_;
 };

@@ -9,7 +9,7 @@ namespace corvanta {
 
 // Settings kept in a map; a test can make writes fail.
 class FakeSettingsStore : public SettingsStore {
-public:
+  public:
     using Key = std::tuple<Text, Text, Text>;
 
     Text GetSetting(TextView app, TextView section, TextView key, TextView default_value) override;

@@ -15,7 +15,9 @@ TEST(Text, Utf8RoundTrip) {
     struct {
         const char* utf8;
         Text expected;
-    } broken[] = {{"\xC3", u"\uFFFD"}, {"a\x80z", u"a\uFFFDz"}, {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+    } broken[] = {{"\xC3", u"\uFFFD"},
+                  {"a\x80z", u"a\uFFFDz"},
+                  {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
                   {"\xC0\xAF", u"\uFFFD\uFFFD"}};
     for (const auto& c : broken) {
         EXPECT_EQ(FromUtf8(c.utf8), c.expected) << "input: " << c.utf8;

@@ -8,7 +8,7 @@ namespace corvanta::win32 {
 
 // Owns a kernel handle. NULL and INVALID_HANDLE_VALUE both mean "none"; closing twice is harmless.
 class UniqueHandle {
-public:
+  public:
     UniqueHandle() = default;
     explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
     UniqueHandle(const UniqueHandle&) = delete;
@@ -31,13 +31,13 @@ public:
         handle_ = handle;
     }
 
-private:
+  private:
     HANDLE handle_ = nullptr;
 };
 
 // Owns an open registry key.
 class UniqueHkey {
-public:
+  public:
     UniqueHkey() = default;
     explicit UniqueHkey(HKEY key) : key_(key) {}
     UniqueHkey(const UniqueHkey&) = delete;
@@ -57,13 +57,13 @@ public:
         }
     }
 
-private:
+  private:
     HKEY key_ = nullptr;
 };
 
 // Owns a menu that is not attached to a window.
 class UniqueHmenu {
-public:
+  public:
     UniqueHmenu() = default;
     explicit UniqueHmenu(HMENU menu) : menu_(menu) {}
     UniqueHmenu(const UniqueHmenu&) = delete;
@@ -78,13 +78,13 @@ public:
         menu_ = menu;
     }
 
-private:
+  private:
     HMENU menu_ = nullptr;
 };
 
 // Owns a window; destroys it unless it is already gone.
 class UniqueHwnd {
-public:
+  public:
     UniqueHwnd() = default;
     explicit UniqueHwnd(HWND hwnd) : hwnd_(hwnd) {}
     UniqueHwnd(const UniqueHwnd&) = delete;
@@ -99,13 +99,13 @@ public:
         hwnd_ = hwnd;
     }
 
-private:
+  private:
     HWND hwnd_ = nullptr;
 };
 
 // Owns a registration for device notifications.
 class UniqueDeviceNotify {
-public:
+  public:
     UniqueDeviceNotify() = default;
     UniqueDeviceNotify(const UniqueDeviceNotify&) = delete;
     UniqueDeviceNotify& operator=(const UniqueDeviceNotify&) = delete;
@@ -119,7 +119,7 @@ public:
         notify_ = notify;
     }
 
-private:
+  private:
     HDEVNOTIFY notify_ = nullptr;
 };
 
