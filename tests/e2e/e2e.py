@@ -842,6 +842,37 @@ def case_held_while_dialog_has_focus(s):
     s.expect_typed("held back\r\n", "a scan that arrived while the dialog had the focus")
 
 
+def case_second_instance(s):
+    """Starting the program again while it runs says so and ends; the running copy keeps its icon and its port.
+    After Exit, a start at once runs again."""
+    com1 = start_with_com1(s)
+    second = s.spawn("corvanta-second", s.exe)
+    boxes = testbed.wait_for(lambda: s.message_boxes("Corvanta"), READY_TIMEOUT, "the second start's message")
+    message = s.message_text(boxes[0])
+    check("already running" in message, f"the second start said {message!r}")
+    check(s.wine(s.tool("wintool"), "click", boxes[0], "OK")[0] == 0,
+          f"the message box has no OK button: {s.wintool('texts', boxes[0])}")
+    try:
+        second.wait(timeout=15)
+    except subprocess.TimeoutExpired:
+        raise Failure("the second start still runs after its message was answered") from None
+    check(second.returncode == 0, f"the second start ended with status {second.returncode}")
+    check(len(s.tray_icons()) == 1, f"{len(s.tray_icons())} tray icons after a second start")
+    check(s.alive() and s.program_holds(com1), "the running copy lost its port to the second start")
+    s.start_recorder()
+    s.send("COM1", b"first copy\r")
+    s.expect_typed("first copy\r\n", "bytes written into COM1 after a second start")
+
+    # The next start comes as soon as the icon has gone, while the first copy may still be closing its port.
+    first = s.program
+    s.choose("Exit")
+    s.start_program()
+    s.wait_ready()
+    check(not s.message_boxes("Corvanta"), "a start right after Exit was taken for a second copy")
+    check(first.poll() is not None, "the first copy still runs after Exit")
+    testbed.wait_for(lambda: s.program_holds(com1), 10, "the new start to open COM1")
+
+
 def case_smoke32(s):
     """The 32-bit build starts, shows its icon and types what arrives."""
     s.clear_settings()

@@ -6,6 +6,7 @@
 #include "core/app.h"
 #include "core/frmTerminal.h"
 #include "core/keystroke_backlog.h"
+#include "platform/win32/instance_lock.h"
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_ansi_code_page.h"
 #include "platform/win32/win32_app_info.h"
@@ -27,7 +28,20 @@
 namespace corvanta::win32 {
 namespace {
 
+// How long a second start waits for a copy that is shutting down.
+constexpr DWORD kEndingInstanceWaitMs = 3000;
+
 int Run(HINSTANCE instance) {
+    const InstanceLock lock(L"Local\\Corvanta.Running", kEndingInstanceWaitMs);
+    if (!lock.Acquired()) {
+        const Text caption(kAppTitle);
+        MessageBoxW(nullptr,
+                    L"Corvanta is already running. Its icon is in the notification area of the taskbar: click it "
+                    L"for the port properties and the other commands.",
+                    Wide(caption), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+        return 0;
+    }
+
     // Declaration order is teardown order reversed: the form and its services outlive the tray control, whose
     // last delete request goes out before the windows are destroyed.
     Win32AnsiCodePage ansi;
