@@ -99,6 +99,23 @@ class ProcTest(unittest.TestCase):
         self.assertAlmostEqual(benchmark.cpu_seconds(line, 100), 1.77)
 
 
+class RoundsTest(unittest.TestCase):
+    def test_the_median_rounds_ratio_counts_and_every_fault_counts(self):
+        def path(seconds, lost=0):
+            return {"lost": lost, "out_of_order": 0, "extra": 0, "typed": 100 - lost, "seconds": seconds,
+                    "chars_per_second": 100 / seconds, "differences": [f"lost {lost}"] if lost else []}
+        rounds = [{"corvanta": path(12.0), "direct": path(10.0)},
+                  {"corvanta": path(9.0, lost=2), "direct": path(10.0)},
+                  {"corvanta": path(10.0), "direct": path(8.0)}]
+        combined = benchmark.combine_rounds(rounds)
+        self.assertEqual(combined["ratios"], [1.2, 0.9, 1.25])
+        self.assertEqual(combined["ratio"], 1.2)
+        self.assertEqual(combined["corvanta"]["lost"], 2)
+        self.assertEqual(combined["corvanta"]["typed"], 298)
+        self.assertEqual(combined["corvanta"]["differences"], ["lost 2"])
+        self.assertEqual(combined["direct"]["seconds"], 10.0)
+
+
 class TableTest(unittest.TestCase):
     def test_misses_are_marked(self):
         results = {
