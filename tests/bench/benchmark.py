@@ -69,7 +69,6 @@ class BenchError(Exception):
 
 # --- Arithmetic (checked by bench_test.py) ----------------------------------------------------------------------
 
-
 def combine_rounds(rounds):
     """The throughput figures of several rounds, each {"corvanta": path, "direct": path}: every character lost,
     out of order or extra counts, times and rates are medians, and the ratio is the median of the rounds' own."""
@@ -82,6 +81,7 @@ def combine_rounds(rounds):
         for key in ("seconds", "chars_per_second"):
             combined[path][key] = statistics.median(run[key] for run in runs)
     return combined
+
 
 def percentile(values, p):
     """The p-th percentile, linear between the closest ranks (as numpy's default)."""
