@@ -3,7 +3,7 @@
 #include <exception>
 #include <string>
 
-#include "core/app.h"
+#include "common/identity.h"
 
 namespace corvanta {
 

@@ -4,9 +4,9 @@
 #include <array>
 #include <utility>
 
+#include "common/identity.h"
 #include "config/port_list.h"
 #include "config/port_settings.h"
-#include "core/app.h"
 
 namespace corvanta {
 

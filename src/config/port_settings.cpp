@@ -3,7 +3,7 @@
 #include <limits>
 #include <string>
 
-#include "core/app.h"
+#include "common/identity.h"
 
 namespace corvanta {
 

@@ -3,8 +3,8 @@
 #include <exception>
 #include <utility>
 
+#include "common/identity.h"
 #include "config/port_settings.h"
-#include "core/app.h"
 #include "core/mod1_registry.h"
 
 namespace corvanta {
@@ -79,7 +79,7 @@ void frmTerminal::Form_Load() {
 
     // The tray gets the form's own picture object, not a copy; Visible comes last because it adds the icon.
     TrayArea.SetIcon(form_.Icon());
-    TrayArea.SetToolTip(u"Corvanta");
+    TrayArea.SetToolTip(kAppTitle);
     TrayArea.SetVisible(true);
     form_.Hide();
 

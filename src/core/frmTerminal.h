@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "common/identity.h"
 #include "platform/ansi_code_page.h"
 #include "platform/app_info.h"
 #include "platform/dialogs.h"
@@ -17,9 +18,6 @@
 #include "tray/TrayArea.h"
 
 namespace corvanta {
-
-// The icon resource of the program: the form's icon and, through it, the tray icon.
-inline constexpr int kProgramIconResource = 101;
 
 // The items of the tray menu `Menu`, by id.
 enum MenuItemId : int { mmPortSettinges = 1, AutoStart, mmLine, mmAbout, mmExit };

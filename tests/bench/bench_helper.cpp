@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "../e2e/helpers/test_window.h"
-#include "platform/keystroke_plan.h"
+#include "core/keystroke_plan.h"
 #include "platform/win32/win32_keystroke_sender.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/keystroke_plan.h"
 #include "fuzz_support.h"
-#include "platform/keystroke_plan.h"
 
 using corvanta::InputEvent;
 using corvanta::KeyCombination;

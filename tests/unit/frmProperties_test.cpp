@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/identity.h"
 #include "config/port_settings.h"
-#include "core/app.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_combo_box.h"
 #include "fakes/fake_form_host.h"

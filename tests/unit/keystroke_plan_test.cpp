@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/keystroke_plan.h"
+#include "core/keystroke_plan.h"
 
 namespace corvanta {
 namespace {

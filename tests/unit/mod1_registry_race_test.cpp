@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/app.h"
+#include "common/identity.h"
 #include "core/mod1_registry.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/racing_registry.h"

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "../../../res/resource.h"
 #include "about/frmAbout_logic.h"
-#include "core/app.h"
+#include "common/identity.h"
 #include "platform/win32/dialog_window.h"
 #include "platform/win32/win32_error.h"
+#include "resource.h"
 
 namespace corvanta::win32 {
 

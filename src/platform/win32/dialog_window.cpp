@@ -7,10 +7,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "../../../res/resource.h"
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_form_host.h"
+#include "resource.h"
 
 namespace corvanta::win32 {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <exception>
 
-#include "core/app.h"
+#include "common/identity.h"
 #include "core/frmTerminal.h"
 #include "core/keystroke_backlog.h"
 #include "platform/win32/instance_lock.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "core/app.h"
+#include "common/identity.h"
 #include "platform/text.h"
 #include "platform/win32/win32_error.h"
 

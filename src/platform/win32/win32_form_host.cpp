@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "core/app.h"
+#include "common/identity.h"
 #include "platform/win32/win32_error.h"
 
 namespace corvanta::win32 {

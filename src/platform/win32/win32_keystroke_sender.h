@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/keystroke_plan.h"
+#include "core/keystroke_plan.h"
 #include "platform/keystroke_sender.h"
 
 namespace corvanta::win32 {

@@ -1,4 +1,4 @@
-#include "platform/keystroke_plan.h"
+#include "core/keystroke_plan.h"
 
 #include <iterator>
 #include <optional>
