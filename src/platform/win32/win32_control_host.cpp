@@ -34,10 +34,9 @@ int ToPixels(float twips, int twips_per_pixel) {
 }  // namespace
 
 Win32ControlHost::Win32ControlHost(HWND parent) {
-    if (HDC screen = GetDC(nullptr)) {
-        twips_per_pixel_x_ = TwipsPerPixel(GetDeviceCaps(screen, LOGPIXELSX));
-        twips_per_pixel_y_ = TwipsPerPixel(GetDeviceCaps(screen, LOGPIXELSY));
-        ReleaseDC(nullptr, screen);
+    if (const ScopedGetDC screen(nullptr); screen.Get() != nullptr) {
+        twips_per_pixel_x_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSX));
+        twips_per_pixel_y_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSY));
     }
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
