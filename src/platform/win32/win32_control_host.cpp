@@ -8,7 +8,6 @@
 #include "platform/memory_property_bag.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/window_routing.h"
-#include "tray/TrayArea.h"
 
 namespace corvanta::win32 {
 
@@ -64,7 +63,7 @@ Win32ControlHost::~Win32ControlHost() {
     }
 }
 
-void Win32ControlHost::Attach(TrayArea& control) {
+void Win32ControlHost::Attach(ControlEvents& control) {
     control_ = &control;
     MemoryPropertyBag no_saved_design;
     control.UserControl_ReadProperties(no_saved_design);
