@@ -156,17 +156,49 @@ void frmTerminal::mmAbout_Click() {
 
 void frmTerminal::AutoStart_Click() {
     // The check mark, not a fresh read, decides; the read-back below then shows what really happened.
-    if (Menu.Checked(AutoStart)) {
-        RegDeleteValueOf(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle);
+    const bool wanted = !Menu.Checked(AutoStart);
+    if (wanted) {
+        const Text command = AutoStartCommandPath(app_.Path(), app_.EXEName());
+        RegWriteString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle, command);
+        // Since Vista a program without elevation is denied the machine's Run key; every user may write their own.
+        // The routines report no status, so the value read back tells whether the write took, whatever stopped it.
+        if (RegReadString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle) !=
+            ansi_.ToText(ansi_.ToAnsi(command))) {
+            RegWriteString(registry_, ansi_, kUserRunKeyRoot, kRunKeyPath, kAppTitle, command);
+        }
     } else {
-        RegWriteString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle,
-                       AutoStartCommandPath(app_.Path(), app_.EXEName()));
+        for (const RegKey root : {kRunKeyRoot, kUserRunKeyRoot}) {
+            RegDeleteValueOf(registry_, ansi_, root, kRunKeyPath, kAppTitle);
+        }
     }
     RefreshAutoStartCheck();
+    if (Menu.Checked(AutoStart) == wanted) {
+        return;
+    }
+    const Text machine_key = Text(u"HKEY_LOCAL_MACHINE\\") + kRunKeyPath;
+    const Text user_key = Text(u"HKEY_CURRENT_USER\\") + kRunKeyPath;
+    Text message = kAppTitle;
+    if (wanted) {
+        message += u" cannot be set to run when Windows starts: Windows refused to write its entry both under " +
+                   machine_key + u" (for all users, which needs administrator rights) and under " + user_key +
+                   u" (for your account, which a policy of this computer may forbid).";
+    } else if (!RegReadString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle).empty()) {
+        message += u" still runs when Windows starts: its entry under " + machine_key +
+                   u" was made for all users, and only an administrator may remove it.";
+    } else {
+        message += u" still runs when Windows starts: Windows refused to remove its entry under " + user_key +
+                   u" (a policy of this computer may forbid changing it).";
+    }
+    form_.MsgBox(message, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
 }
 
 void frmTerminal::RefreshAutoStartCheck() {
-    Menu.SetChecked(AutoStart, !RegReadString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle).empty());
+    // An entry for all users, made by an administrator or by the installer, counts as much as the user's own.
+    bool present = false;
+    for (const RegKey root : {kRunKeyRoot, kUserRunKeyRoot}) {
+        present = present || !RegReadString(registry_, ansi_, root, kRunKeyPath, kAppTitle).empty();
+    }
+    Menu.SetChecked(AutoStart, present);
 }
 
 void frmTerminal::mmExit_Click() {

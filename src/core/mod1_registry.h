@@ -8,8 +8,10 @@
 
 namespace corvanta {
 
-// The auto-start entry: a value named after the program under the machine's Run key.
+// The auto-start entry: a value named after the program under the machine's Run key, or under the user's own
+// Run key (same path) where the user may not change the machine's.
 inline constexpr RegKey kRunKeyRoot = reg::kHkeyLocalMachine;
+inline constexpr RegKey kUserRunKeyRoot = reg::kHkeyCurrentUser;
 inline constexpr char16_t kRunKeyPath[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // Values larger than this read as absent rather than as a huge allocation.

@@ -83,4 +83,17 @@ class ControlHost {
     virtual PictureRef LoadEmptyPicture() = 0;
 };
 
+// The handlers of a user control that its host calls: when the control is placed on it, and as the messages of
+// the control's window arrive. Sizes and positions are in twips.
+class ControlEvents {
+  public:
+    virtual ~ControlEvents() = default;
+
+    virtual void UserControl_ReadProperties(PropertyBag& PropBag) = 0;
+    virtual void UserControl_Resize() = 0;
+    virtual void UserControl_MouseMove(int16_t Button, int16_t Shift, float X, float Y) = 0;
+    // The shell's "TaskbarCreated" broadcast: Explorer (re)started and holds none of the old icons.
+    virtual void OnTaskbarCreated() = 0;
+};
+
 }  // namespace corvanta

@@ -24,12 +24,12 @@ void EncodeTip(const AnsiCodePage& ansi, TextView text, char (&szTip)[64]);
 // Lifetime: the shell service must outlive the control. UserControl_Terminate sends the control's last delete
 // request and runs once per instance: when the host calls it, or else from the destructor. The destructor never
 // touches the host, so the host may go first.
-class TrayArea {
+class TrayArea : public ControlEvents {
   public:
     TrayArea(ControlHost& host, ShellNotify& shell, AnsiCodePage& ansi);
     TrayArea(const TrayArea&) = delete;
     TrayArea& operator=(const TrayArea&) = delete;
-    ~TrayArea();
+    ~TrayArea() override;
 
     PictureRef Icon() const { return m_Icon; }
     void SetIcon(PictureRef New_Icon);
@@ -49,15 +49,15 @@ class TrayArea {
 
     // Handlers the host calls.
     void UserControl_InitProperties();
-    void UserControl_ReadProperties(PropertyBag& PropBag);
+    void UserControl_ReadProperties(PropertyBag& PropBag) override;
     void UserControl_WriteProperties(PropertyBag& PropBag);
-    void UserControl_Resize();
-    void UserControl_MouseMove(int16_t Button, int16_t Shift, float X, float Y);
+    void UserControl_Resize() override;
+    void UserControl_MouseMove(int16_t Button, int16_t Shift, float X, float Y) override;
     void UserControl_Terminate();
 
     // The shell's "TaskbarCreated" broadcast: Explorer (re)started and holds none of the old icons. A shown icon
     // is added afresh, which also completes an add that failed because the taskbar was not up yet at logon.
-    void OnTaskbarCreated();
+    void OnTaskbarCreated() override;
 
     // The request record as the shell last saw it (or will see it with the next request).
     const NotifyIconData& NotifyData() const { return m_NotifyData; }

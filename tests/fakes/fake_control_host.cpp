@@ -1,7 +1,6 @@
 #include "fakes/fake_control_host.h"
 
 #include "fakes/fake_picture.h"
-#include "tray/TrayArea.h"
 
 namespace corvanta {
 

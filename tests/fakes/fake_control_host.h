@@ -6,8 +6,6 @@
 
 namespace corvanta {
 
-class TrayArea;
-
 // A user control's host in memory. Setting a size calls the attached control's resize handler back at once,
 // re-entrantly, as a real host does. Every size assignment and property-changed notification is recorded.
 class FakeControlHost : public ControlHost {
@@ -17,7 +15,7 @@ class FakeControlHost : public ControlHost {
         float twips;
     };
 
-    void Attach(TrayArea& control) { control_ = &control; }
+    void Attach(ControlEvents& control) { control_ = &control; }
 
     bool AmbientUserMode() const override;
     uintptr_t hWnd() const override { return hwnd; }
@@ -43,7 +41,7 @@ class FakeControlHost : public ControlHost {
     std::vector<SizeChange> size_changes;
 
   private:
-    TrayArea* control_ = nullptr;
+    ControlEvents* control_ = nullptr;
 };
 
 }  // namespace corvanta

@@ -30,7 +30,7 @@ bool FakeRegistry::CaseLess::operator()(const std::string& a, const std::string&
 std::optional<FakeRegistry::Handle> FakeRegistry::Resolve(RegKey key) const {
     auto* self = const_cast<FakeRegistry*>(this);
     if (key == reg::kHkeyCurrentUser) {
-        return Handle{&self->current_user_, false, true};
+        return Handle{&self->current_user_, false, !refuse_user_writes};
     }
     if (key == reg::kHkeyLocalMachine) {
         return Handle{&self->local_machine_, true, !refuse_machine_writes};
@@ -76,7 +76,7 @@ long FakeRegistry::Open(RegKey key, const std::string& sub_key, bool create, boo
     if (!parent) {
         return reg::kErrorInvalidHandle;
     }
-    const bool writable = !(parent->machine && refuse_machine_writes);
+    const bool writable = !(parent->machine ? refuse_machine_writes : refuse_user_writes);
     if (want_write && !writable) {
         return reg::kErrorAccessDenied;
     }

@@ -53,6 +53,8 @@ class FakeRegistry : public Registry {
     // A user without administrator rights: under HKEY_LOCAL_MACHINE, creating missing keys, opening keys with write
     // rights, setting and deleting values are refused with kErrorAccessDenied. Reading still works.
     bool refuse_machine_writes = false;
+    // The same under HKEY_CURRENT_USER, as a policy that forbids registry changes would have it.
+    bool refuse_user_writes = false;
 
   private:
     struct CaseLess {

@@ -310,6 +310,10 @@ std::optional<FakeRegistry::Value> RunValue(const Rig& rig) {
     return rig.registry.Get(reg::kHkeyLocalMachine, kRunPath, "Corvanta");
 }
 
+std::optional<FakeRegistry::Value> UserRunValue(const Rig& rig) {
+    return rig.registry.Get(reg::kHkeyCurrentUser, kRunPath, "Corvanta");
+}
+
 // The stored Run value for a command path: REG_SZ with its terminating NUL.
 FakeRegistry::Value RunEntry(const std::string& command) {
     return {reg::kRegSz, command + std::string(1, '\0')};
@@ -409,49 +413,69 @@ TEST(frmTerminalMenu, TrayClickWhileADialogIsOpenBringsItToFront) {
     }
 }
 
-// The check mark shows what the registry holds: set at start-up from the Run value, and after each click read
-// back, so a refused write or delete never leaves it claiming a state the registry does not hold. The click
-// chooses from the check mark, not from a fresh read.
+// The check mark shows what the registry holds: set at start-up when either Run key has the value, and after
+// each click read back, so a refused write or delete never leaves it claiming a state the registry does not hold.
+// The click chooses from the check mark, not from a fresh read. A user without rights to the machine's key gets
+// the value under their own; unchecking removes it from both; what the registry refuses, one message box says.
 TEST(frmTerminalAutoStart, ClickTogglesTheRunValueAndTheCheckFollowsTheRegistry) {
     const std::string ours = "\"C:\\Program Files\\Corvanta\\Corvanta.exe\"";
+    using Value = std::optional<FakeRegistry::Value>;
+    const Value mine = RunEntry(ours);
+    const Value old = RunEntry("\"D:\\Old\\Corvanta.exe\"");
+    const Value empty_sz = FakeRegistry::Value{reg::kRegSz, std::string(1, '\0')};
+    const Value no_data = FakeRegistry::Value{reg::kRegSz, ""};
+    const Value expand_sz = FakeRegistry::Value{reg::kRegExpandSz, ours + std::string(1, '\0')};
+    const Value no_nul = FakeRegistry::Value{reg::kRegSz, "C:\\x.exe"};
+    enum Refused { kNothing, kMachine, kBoth };
     const struct {
         const char* label;
-        std::optional<FakeRegistry::Value> before;
-        bool refuse_machine_writes;
+        Value machine_before, user_before;
+        Refused refused;
         bool checked_at_start;
         int clicks;
-        std::optional<FakeRegistry::Value> after;
+        Value machine_after, user_after;
         bool checked_after;
+        const char* message;  // words of the one message box shown, or none
     } cases[] = {
-        {"first click writes", std::nullopt, false, false, 1, RunEntry(ours), true},
-        {"second click deletes", std::nullopt, false, false, 2, std::nullopt, false},
-        {"third click writes again", std::nullopt, false, false, 3, RunEntry(ours), true},
-        {"present at start: click deletes", RunEntry("\"D:\\Old\\Corvanta.exe\""), false, true, 1, std::nullopt, false},
-        {"no rights: write refused", std::nullopt, true, false, 1, std::nullopt, false},
-        {"no rights: delete refused", RunEntry(ours), true, true, 1, RunEntry(ours), true},
-        {"empty REG_SZ reads as absent, is written over", FakeRegistry::Value{reg::kRegSz, std::string(1, '\0')}, false,
-         false, 1, RunEntry(ours), true},
-        {"REG_SZ with no data reads as absent", FakeRegistry::Value{reg::kRegSz, ""}, false, false, 1, RunEntry(ours),
-         true},
-        {"REG_EXPAND_SZ reads as absent, REG_SZ written over",
-         FakeRegistry::Value{reg::kRegExpandSz, ours + std::string(1, '\0')}, false, false, 1, RunEntry(ours), true},
-        {"data without NUL reads as present", FakeRegistry::Value{reg::kRegSz, "C:\\x.exe"}, false, true, 1,
-         std::nullopt, false},
+        {"first click writes", {}, {}, kNothing, false, 1, mine, {}, true, nullptr},
+        {"second click deletes", {}, {}, kNothing, false, 2, {}, {}, false, nullptr},
+        {"third click writes again", {}, {}, kNothing, false, 3, mine, {}, true, nullptr},
+        {"present at start: click deletes", old, {}, kNothing, true, 1, {}, {}, false, nullptr},
+        {"no rights: write refused, the user's key takes it", {}, {}, kMachine, false, 1, {}, mine, true, nullptr},
+        {"no rights: delete refused", mine, {}, kMachine, true, 1, mine, {}, true, "only an administrator may"},
+        {"no rights, both values: the user's goes", old, mine, kMachine, true, 1, old, {}, true, "an administrator"},
+        {"the user's value at start: click deletes", {}, old, kNothing, true, 1, {}, {}, false, nullptr},
+        {"no rights anywhere: nothing written", {}, {}, kBoth, false, 1, {}, {}, false, "refused to write"},
+        {"no rights anywhere: the user's value stays", {}, old, kBoth, true, 1, {}, old, true, "refused to remove"},
+        {"empty REG_SZ reads as absent, is written over", empty_sz, {}, kNothing, false, 1, mine, {}, true, nullptr},
+        {"REG_SZ with no data reads as absent", no_data, {}, kNothing, false, 1, mine, {}, true, nullptr},
+        {"REG_EXPAND_SZ reads as absent, is written over", expand_sz, {}, kNothing, false, 1, mine, {}, true, nullptr},
+        {"data without NUL reads as present", no_nul, {}, kNothing, true, 1, {}, {}, false, nullptr},
     };
     for (const auto& c : cases) {
         Rig rig;
-        if (c.before) {
-            rig.registry.Put(reg::kHkeyLocalMachine, kRunPath, "Corvanta", c.before->type, c.before->data);
+        for (const auto& [root, value] :
+             {std::pair{reg::kHkeyLocalMachine, c.machine_before}, std::pair{reg::kHkeyCurrentUser, c.user_before}}) {
+            if (value) {
+                rig.registry.Put(root, kRunPath, "Corvanta", value->type, value->data);
+            }
         }
-        rig.registry.refuse_machine_writes = c.refuse_machine_writes;
+        rig.registry.refuse_machine_writes = c.refused != kNothing;
+        rig.registry.refuse_user_writes = c.refused == kBoth;
         rig.terminal.Form_Load();
         EXPECT_EQ(rig.menu.Checked(AutoStart), c.checked_at_start) << c.label;
         for (int i = 0; i < c.clicks; ++i) {
             rig.terminal.AutoStart_Click();
         }
-        EXPECT_EQ(RunValue(rig), c.after) << c.label;
+        EXPECT_EQ(RunValue(rig), c.machine_after) << c.label;
+        EXPECT_EQ(UserRunValue(rig), c.user_after) << c.label;
         EXPECT_EQ(rig.menu.Checked(AutoStart), c.checked_after) << c.label;
         EXPECT_EQ(rig.registry.OpenKeyCount(), 0u) << c.label;
+        EXPECT_EQ(rig.form.message_boxes.size(), c.message == nullptr ? 0u : 1u) << c.label;
+        for (const FakeFormHost::MessageBox& box : rig.form.message_boxes) {
+            EXPECT_NE(ToUtf8(box.prompt).find(c.message == nullptr ? "" : c.message), std::string::npos)
+                << c.label << ": " << ToUtf8(box.prompt);
+        }
     }
 }
 
@@ -489,6 +513,8 @@ TEST(frmTerminalAutoStart, CommandPathFromTheModulePath) {
         {u"C:\\Programme\\Gr\u00F6\u00DFe\\Corvanta.exe", u"C:\\Programme\\Gr\u00F6\u00DFe",
          "\"C:\\Programme\\Gr\xF6\xDF"
          "e\\Corvanta.exe\""},
+        // Outside the ANSI code page: stored as the ANSI API converts it, and no second value for the user.
+        {u"C:\\\u0422\u0435\u0441\u0442\\Corvanta.exe", u"C:\\\u0422\u0435\u0441\u0442", "\"C:\\????\\Corvanta.exe\""},
     };
     for (const auto& c : cases) {
         const std::string label = ToUtf8(c.module);
@@ -500,6 +526,7 @@ TEST(frmTerminalAutoStart, CommandPathFromTheModulePath) {
         rig.terminal.Form_Load();
         rig.terminal.AutoStart_Click();
         EXPECT_EQ(RunValue(rig), RunEntry(c.stored)) << label;
+        EXPECT_EQ(UserRunValue(rig), std::nullopt) << label;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "about/frmAbout_logic.h"
 #include "common/identity.h"
 #include "platform/win32/dialog_window.h"
+#include "platform/win32/handles.h"
 #include "platform/win32/win32_error.h"
 #include "resource.h"
 
@@ -60,16 +61,15 @@ int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found)
 }
 
 bool FaceInstalled(HWND window, const wchar_t* face, BYTE charset) {
-    HDC dc = GetDC(window);
-    if (dc == nullptr) {
+    const ScopedGetDC dc(window);
+    if (dc.Get() == nullptr) {
         return false;
     }
     LOGFONTW query{};
     query.lfCharSet = charset;
     wcsncpy(query.lfFaceName, face, LF_FACESIZE - 1);
     bool found = false;
-    EnumFontFamiliesExW(dc, &query, &NoteFound, reinterpret_cast<LPARAM>(&found), 0);
-    ReleaseDC(window, dc);
+    EnumFontFamiliesExW(dc.Get(), &query, &NoteFound, reinterpret_cast<LPARAM>(&found), 0);
     return found;
 }
 
@@ -107,44 +107,37 @@ UniqueFont NoticeFont(const DialogWindow& dialog, HWND label) {
     SetWindowPos(label, nullptr, 0, 0, box.right - box.left, room, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     UniqueFont fitting;
-    HDC dc = GetDC(label);
+    const ScopedGetDC dc(label);
     const LONG largest = font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
     for (LONG height = largest; height >= largest * 3 / 4; --height) {
         font.lfHeight = -height;
         fitting.Reset(CreateFontIndirectW(&font));
-        if (dc == nullptr || fitting.Get() == nullptr) {
+        if (dc.Get() == nullptr || fitting.Get() == nullptr) {
             break;
         }
-        HGDIOBJ old = SelectObject(dc, fitting.Get());
+        const ScopedSelectObject selected(dc.Get(), fitting.Get());
         RECT needed{0, 0, box.right - box.left, 0};
-        DrawTextW(dc, reinterpret_cast<const wchar_t*>(kDisclaimer), -1, &needed,
+        DrawTextW(dc.Get(), reinterpret_cast<const wchar_t*>(kDisclaimer), -1, &needed,
                   DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
-        SelectObject(dc, old);
         if (needed.bottom <= room) {
             break;
         }
-    }
-    if (dc != nullptr) {
-        ReleaseDC(label, dc);
     }
     return fitting;
 }
 
 void DrawPicture(HDC dc, HBITMAP picture, RECT box) {
     BITMAP info{};
-    HDC source = CreateCompatibleDC(dc);
-    if (source == nullptr || GetObjectW(picture, sizeof(info), &info) == 0) {
-        DeleteDC(source);
+    const UniqueDc source(CreateCompatibleDC(dc));
+    if (!source.Valid() || GetObjectW(picture, sizeof(info), &info) == 0) {
         return;
     }
-    HGDIOBJ old = SelectObject(source, picture);
+    const ScopedSelectObject selected(source.Get(), picture);
     // HALFTONE averages the pixels a shrunk picture drops; the mode wants the brush origin set after it.
     SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, 0, 0, info.bmWidth,
+    StretchBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source.Get(), 0, 0, info.bmWidth,
                info.bmHeight, SRCCOPY);
-    SelectObject(source, old);
-    DeleteDC(source);
 }
 
 }  // namespace
@@ -186,9 +179,8 @@ void ShowAboutDialog(HINSTANCE instance, Registry& reg, const AnsiCodePage& ansi
         const int pixel = std::max(1, MulDiv(1, dialog.DpiY(), 96));
         const RECT grey{dialog.PixelsX(90), dialog.PixelsY(1965), client.right, dialog.PixelsY(1965) + pixel};
         const RECT white{dialog.PixelsX(105), dialog.PixelsY(1980), client.right, dialog.PixelsY(1980) + 2 * pixel};
-        HBRUSH grey_brush = CreateSolidBrush(RGB(0x80, 0x80, 0x80));
-        FillRect(dc, &grey, grey_brush);
-        DeleteObject(grey_brush);
+        const UniqueBrush grey_brush(CreateSolidBrush(RGB(0x80, 0x80, 0x80)));
+        FillRect(dc, &grey, grey_brush.Get());
         FillRect(dc, &white, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     };
 

@@ -55,10 +55,9 @@ void LoadProgramIcon(HINSTANCE instance, HWND window) {
 
 DialogWindow::DialogWindow(HINSTANCE instance, const DialogLayout& layout)
     : default_id_(layout.default_id), focus_id_(layout.focus_id) {
-    if (HDC screen = GetDC(nullptr)) {
-        dpi_x_ = GetDeviceCaps(screen, LOGPIXELSX);
-        dpi_y_ = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(nullptr, screen);
+    if (const ScopedGetDC screen(nullptr); screen.Get() != nullptr) {
+        dpi_x_ = GetDeviceCaps(screen.Get(), LOGPIXELSX);
+        dpi_y_ = GetDeviceCaps(screen.Get(), LOGPIXELSY);
     }
     owned_font_ = MessageFont();
     font_ = owned_font_.Get() != nullptr ? owned_font_.Get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
@@ -146,11 +145,9 @@ void DialogWindow::WidenToText(int id) {
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     GetWindowTextW(item, text.data(), length + 1);
     SIZE extent{};
-    if (HDC dc = GetDC(item)) {
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(item, WM_GETFONT, 0, 0)));
-        GetTextExtentPoint32W(dc, text.c_str(), length, &extent);
-        SelectObject(dc, old);
-        ReleaseDC(item, dc);
+    if (const ScopedGetDC dc(item); dc.Get() != nullptr) {
+        const ScopedSelectObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(item, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), length, &extent);
     }
     RECT box{};
     GetWindowRect(item, &box);
@@ -287,10 +284,8 @@ INT_PTR DialogWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
             return TRUE;
         case WM_PAINT:
             if (OnPaint) {
-                PAINTSTRUCT paint;
-                HDC dc = BeginPaint(window_.Get(), &paint);
-                OnPaint(dc);
-                EndPaint(window_.Get(), &paint);
+                const ScopedPaint paint(window_.Get());
+                OnPaint(paint.Get());
                 return TRUE;
             }
             return FALSE;

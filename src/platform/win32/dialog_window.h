@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <map>
-#include <utility>
 #include <vector>
 
 #include "platform/form_host.h"
@@ -12,37 +11,6 @@
 #include "platform/win32/handles.h"
 
 namespace corvanta::win32 {
-
-// Owns a GDI object (font, bitmap); the stock objects are never given to it.
-template <typename Object>
-class UniqueGdi {
-  public:
-    UniqueGdi() = default;
-    explicit UniqueGdi(Object object) : object_(object) {}
-    UniqueGdi(const UniqueGdi&) = delete;
-    UniqueGdi& operator=(const UniqueGdi&) = delete;
-    UniqueGdi(UniqueGdi&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-    UniqueGdi& operator=(UniqueGdi&& other) noexcept {
-        if (this != &other) {
-            Reset(std::exchange(other.object_, nullptr));
-        }
-        return *this;
-    }
-    ~UniqueGdi() { Reset(); }
-
-    Object Get() const { return object_; }
-    void Reset(Object object = nullptr) {
-        if (object_ != nullptr) {
-            DeleteObject(object_);
-        }
-        object_ = object;
-    }
-
-  private:
-    Object object_ = nullptr;
-};
-using UniqueFont = UniqueGdi<HFONT>;
-using UniqueBitmap = UniqueGdi<HBITMAP>;
 
 // A place on a dialog's client area in twips: Left, Top, Width, Height.
 struct TwipsRect {

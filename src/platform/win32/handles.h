@@ -6,121 +6,122 @@
 
 namespace corvanta::win32 {
 
-// Owns a kernel handle. NULL and INVALID_HANDLE_VALUE both mean "none"; closing twice is harmless.
-class UniqueHandle {
+// Owns one handle and gives it back with Close. NULL and INVALID_HANDLE_VALUE both mean "none": CreateFile
+// fails with the one, most other calls with the other. Closing twice is harmless.
+template <typename Handle, auto Close>
+class UniqueOwner {
   public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    UniqueOwner() = default;
+    explicit UniqueOwner(Handle handle) : handle_(handle) {}
+    UniqueOwner(const UniqueOwner&) = delete;
+    UniqueOwner& operator=(const UniqueOwner&) = delete;
+    UniqueOwner(UniqueOwner&& other) noexcept : handle_(other.Release()) {}
+    UniqueOwner& operator=(UniqueOwner&& other) noexcept {
         if (this != &other) {
-            Reset(std::exchange(other.handle_, nullptr));
+            Reset(other.Release());
         }
         return *this;
     }
-    ~UniqueHandle() { Reset(); }
+    ~UniqueOwner() { Reset(); }
 
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    void Reset(HANDLE handle = nullptr) {
-        if (Valid()) {
-            CloseHandle(handle_);
+    Handle Get() const { return handle_; }
+    bool Valid() const { return IsHandle(handle_); }
+    void Reset(Handle handle = nullptr) {
+        const Handle old = std::exchange(handle_, handle);
+        if (old != handle && IsHandle(old)) {
+            Close(old);
         }
-        handle_ = handle;
     }
-
-  private:
-    HANDLE handle_ = nullptr;
-};
-
-// Owns an open registry key.
-class UniqueHkey {
-  public:
-    UniqueHkey() = default;
-    explicit UniqueHkey(HKEY key) : key_(key) {}
-    UniqueHkey(const UniqueHkey&) = delete;
-    UniqueHkey& operator=(const UniqueHkey&) = delete;
-    UniqueHkey(UniqueHkey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-    ~UniqueHkey() { Reset(); }
-
-    HKEY Get() const { return key_; }
-    HKEY* Receive() {
+    // Gives the handle up without closing it.
+    [[nodiscard]] Handle Release() { return std::exchange(handle_, nullptr); }
+    // For a call that hands its new handle back through a pointer (RegCreateKeyEx); closes the one held first.
+    Handle* Receive() {
         Reset();
-        return &key_;
-    }
-    void Reset() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-            key_ = nullptr;
-        }
+        return &handle_;
     }
 
   private:
-    HKEY key_ = nullptr;
+    static bool IsHandle(Handle handle) {
+        return handle != nullptr && static_cast<const void*>(handle) != INVALID_HANDLE_VALUE;
+    }
+
+    Handle handle_ = nullptr;
 };
 
-// Owns a menu that is not attached to a window.
-class UniqueHmenu {
-  public:
-    UniqueHmenu() = default;
-    explicit UniqueHmenu(HMENU menu) : menu_(menu) {}
-    UniqueHmenu(const UniqueHmenu&) = delete;
-    UniqueHmenu& operator=(const UniqueHmenu&) = delete;
-    ~UniqueHmenu() { Reset(); }
+// A window may already be gone, destroyed along with its owner or parent.
+inline BOOL DestroyWindowIfAlive(HWND hwnd) {
+    return IsWindow(hwnd) ? DestroyWindow(hwnd) : TRUE;
+}
 
-    HMENU Get() const { return menu_; }
-    void Reset(HMENU menu = nullptr) {
-        if (menu_ != nullptr) {
-            DestroyMenu(menu_);
+using UniqueHandle = UniqueOwner<HANDLE, &CloseHandle>;
+using UniqueHkey = UniqueOwner<HKEY, &RegCloseKey>;
+// A menu that is not attached to a window: an attached one goes with its window.
+using UniqueHmenu = UniqueOwner<HMENU, &DestroyMenu>;
+using UniqueHwnd = UniqueOwner<HWND, &DestroyWindowIfAlive>;
+using UniqueDeviceNotify = UniqueOwner<HDEVNOTIFY, &UnregisterDeviceNotification>;
+// A GDI object of our own making; stock objects are never given to it.
+template <typename Object>
+using UniqueGdi = UniqueOwner<Object, &DeleteObject>;
+using UniqueFont = UniqueGdi<HFONT>;
+using UniqueBitmap = UniqueGdi<HBITMAP>;
+using UniqueBrush = UniqueGdi<HBRUSH>;
+// A memory DC from CreateCompatibleDC.
+using UniqueDc = UniqueOwner<HDC, &DeleteDC>;
+
+// A window's device context from GetDC (the screen's for nullptr), released when the scope ends. Get() is
+// nullptr when GetDC failed.
+class ScopedGetDC {
+  public:
+    explicit ScopedGetDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ScopedGetDC(const ScopedGetDC&) = delete;
+    ScopedGetDC& operator=(const ScopedGetDC&) = delete;
+    ~ScopedGetDC() {
+        if (dc_ != nullptr) {
+            ReleaseDC(window_, dc_);
         }
-        menu_ = menu;
     }
 
+    HDC Get() const { return dc_; }
+
   private:
-    HMENU menu_ = nullptr;
+    HWND window_;
+    HDC dc_;
 };
 
-// Owns a window; destroys it unless it is already gone.
-class UniqueHwnd {
+// BeginPaint and EndPaint around the drawing of one WM_PAINT: a paint that throws still validates the region,
+// or Windows would send WM_PAINT again at once, for ever.
+class ScopedPaint {
   public:
-    UniqueHwnd() = default;
-    explicit UniqueHwnd(HWND hwnd) : hwnd_(hwnd) {}
-    UniqueHwnd(const UniqueHwnd&) = delete;
-    UniqueHwnd& operator=(const UniqueHwnd&) = delete;
-    ~UniqueHwnd() { Reset(); }
+    explicit ScopedPaint(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ScopedPaint(const ScopedPaint&) = delete;
+    ScopedPaint& operator=(const ScopedPaint&) = delete;
+    ~ScopedPaint() { EndPaint(window_, &paint_); }
 
-    HWND Get() const { return hwnd_; }
-    void Reset(HWND hwnd = nullptr) {
-        if (hwnd_ != nullptr && IsWindow(hwnd_)) {
-            DestroyWindow(hwnd_);
-        }
-        hwnd_ = hwnd;
-    }
+    HDC Get() const { return dc_; }
 
   private:
-    HWND hwnd_ = nullptr;
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
 };
 
-// Owns a registration for device notifications.
-class UniqueDeviceNotify {
+// Selects an object into a DC and puts the one it replaced back when the scope ends. Nothing happens for a
+// null DC or object (WM_GETFONT answers NULL for a control in the system font).
+class ScopedSelectObject {
   public:
-    UniqueDeviceNotify() = default;
-    UniqueDeviceNotify(const UniqueDeviceNotify&) = delete;
-    UniqueDeviceNotify& operator=(const UniqueDeviceNotify&) = delete;
-    ~UniqueDeviceNotify() { Reset(); }
-
-    HDEVNOTIFY Get() const { return notify_; }
-    void Reset(HDEVNOTIFY notify = nullptr) {
-        if (notify_ != nullptr) {
-            UnregisterDeviceNotification(notify_);
+    ScopedSelectObject(HDC dc, HGDIOBJ object)
+        : dc_(dc), previous_(dc != nullptr && object != nullptr ? SelectObject(dc, object) : nullptr) {}
+    ScopedSelectObject(const ScopedSelectObject&) = delete;
+    ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
+    ~ScopedSelectObject() {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR) {
+            SelectObject(dc_, previous_);
         }
-        notify_ = notify;
     }
 
   private:
-    HDEVNOTIFY notify_ = nullptr;
+    HDC dc_;
+    HGDIOBJ previous_;
 };
 
 }  // namespace corvanta::win32

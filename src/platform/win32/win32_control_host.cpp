@@ -8,7 +8,6 @@
 #include "platform/memory_property_bag.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/window_routing.h"
-#include "tray/TrayArea.h"
 
 namespace corvanta::win32 {
 
@@ -34,10 +33,9 @@ int ToPixels(float twips, int twips_per_pixel) {
 }  // namespace
 
 Win32ControlHost::Win32ControlHost(HWND parent) {
-    if (HDC screen = GetDC(nullptr)) {
-        twips_per_pixel_x_ = TwipsPerPixel(GetDeviceCaps(screen, LOGPIXELSX));
-        twips_per_pixel_y_ = TwipsPerPixel(GetDeviceCaps(screen, LOGPIXELSY));
-        ReleaseDC(nullptr, screen);
+    if (const ScopedGetDC screen(nullptr); screen.Get() != nullptr) {
+        twips_per_pixel_x_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSX));
+        twips_per_pixel_y_ = TwipsPerPixel(GetDeviceCaps(screen.Get(), LOGPIXELSY));
     }
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -65,7 +63,7 @@ Win32ControlHost::~Win32ControlHost() {
     }
 }
 
-void Win32ControlHost::Attach(TrayArea& control) {
+void Win32ControlHost::Attach(ControlEvents& control) {
     control_ = &control;
     MemoryPropertyBag no_saved_design;
     control.UserControl_ReadProperties(no_saved_design);

@@ -6,10 +6,6 @@
 #include "platform/win32/handles.h"
 #include "platform/win32/window_routing.h"
 
-namespace corvanta {
-class TrayArea;
-}
-
 namespace corvanta::win32 {
 
 // The tray control's own window: a hidden pop-up owned by the form, and the window the shell sends the tray
@@ -27,7 +23,7 @@ class Win32ControlHost : public ControlHost {
     Win32ControlHost& operator=(const Win32ControlHost&) = delete;
     ~Win32ControlHost() override;
 
-    void Attach(TrayArea& control);
+    void Attach(ControlEvents& control);
     void Detach() { control_ = nullptr; }
 
     bool AmbientUserMode() const override { return true; }
@@ -54,7 +50,7 @@ class Win32ControlHost : public ControlHost {
     void SetPixelSize(int width, int height);
 
     UniqueHwnd window_;
-    TrayArea* control_ = nullptr;
+    ControlEvents* control_ = nullptr;
     int twips_per_pixel_x_ = 15;
     int twips_per_pixel_y_ = 15;
     UINT taskbar_created_ = 0;

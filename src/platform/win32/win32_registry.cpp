@@ -14,12 +14,6 @@ HKEY RootHkey(uint32_t value) {
 
 }  // namespace
 
-Win32Registry::~Win32Registry() {
-    for (const auto& [id, hkey] : open_) {
-        ::RegCloseKey(hkey);
-    }
-}
-
 bool Win32Registry::Lookup(RegKey key, HKEY* hkey) const {
     const auto value = static_cast<uint32_t>(key);
     // Key 0 goes to the system as NULL, so that callers see the API's own answer to it.
@@ -35,7 +29,7 @@ bool Win32Registry::Lookup(RegKey key, HKEY* hkey) const {
     if (it == open_.end()) {
         return false;
     }
-    *hkey = it->second;
+    *hkey = it->second.Get();
     return true;
 }
 
@@ -47,7 +41,7 @@ RegKey Win32Registry::Track(HKEY hkey) {
     }
     // RegOpenKeyA with an empty sub-key hands back the very key it was given: same handle, same number.
     for (const auto& [id, known] : open_) {
-        if (known == hkey) {
+        if (known.Get() == hkey) {
             return RegKey{id};
         }
     }
@@ -55,7 +49,7 @@ RegKey Win32Registry::Track(HKEY hkey) {
     if (next_ >= kFirstRoot) {
         next_ = 1;
     }
-    open_[id] = hkey;
+    open_.insert_or_assign(id, UniqueHkey(hkey));
     return RegKey{id};
 }
 
@@ -145,7 +139,7 @@ long Win32Registry::RegCloseKey(RegKey key) {
     if (it == open_.end()) {
         return ERROR_INVALID_HANDLE;
     }
-    const HKEY hkey = it->second;
+    const HKEY hkey = it->second.Release();
     open_.erase(it);
     return ::RegCloseKey(hkey);
 }

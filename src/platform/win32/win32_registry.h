@@ -6,6 +6,7 @@
 #include <map>
 
 #include "platform/registry.h"
+#include "platform/win32/handles.h"
 
 namespace corvanta::win32 {
 
@@ -17,7 +18,7 @@ class Win32Registry : public Registry {
     Win32Registry() = default;
     Win32Registry(const Win32Registry&) = delete;
     Win32Registry& operator=(const Win32Registry&) = delete;
-    ~Win32Registry() override;
+    ~Win32Registry() override = default;
 
     long RegCreateKeyA(RegKey key, const std::string& sub_key, RegKey* result) override;
     long RegOpenKeyA(RegKey key, const std::string& sub_key, RegKey* result) override;
@@ -50,7 +51,7 @@ class Win32Registry : public Registry {
     template <typename Open>
     long OpenWith(RegKey key, RegKey* result, Open open);
 
-    std::map<uint32_t, HKEY> open_;
+    std::map<uint32_t, UniqueHkey> open_;
     uint32_t next_ = 1;
 };
 
