@@ -119,8 +119,9 @@ void frmTerminal::RelayOnce() {
     if (!unqueued_.empty()) {
         return;
     }
-    // A failing read is not ours to hide: it goes to the caller.
-    std::string bytes = std::exchange(unconverted_, {}) + MSComm1.Input();
+    // A failing read is not ours to hide: it goes to the caller, and the bytes held from earlier stay.
+    const std::string read = MSComm1.Input();
+    std::string bytes = std::exchange(unconverted_, {}) + read;
     // A double-byte character split between two reads is held back and typed whole with the next block.
     const size_t complete = bytes.size() - IncompleteTail(ansi_, bytes);
     try {

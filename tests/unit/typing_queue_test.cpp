@@ -84,7 +84,7 @@ TEST(TypingQueue, EverythingIsTypedInOrderInBoundedBlocks) {
         {"one piece of five blocks and a bit", {kTypingBlock * 5 + 3}},
         {"small pieces faster than one block per tick", std::vector<size_t>(200, 13)},
         {"a big piece, then small ones while it waits", {kTypingBlock * 3, 1, 2, 700, 5}},
-        {"the whole backlog at once", {kTypingQueueLimit}},
+        {"a whole queue at once", {kTypingQueueLimit}},
     };
     for (const auto& c : kCases) {
         Rig rig;
