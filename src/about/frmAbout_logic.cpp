@@ -80,7 +80,8 @@ void frmAbout::StartSysInfo() {
             started = true;
         }
     } catch (const std::exception&) {
-        // Every failure, a failed start and an unreadable value included, ends in the one message below.
+        // A failed start and an unreadable value end like a missing program: in the same message.
+        started = false;
     }
     if (!started) {
         form_.MsgBox(kUnavailableMessage, msgbox::kOkOnly, kAppTitle);

@@ -34,7 +34,7 @@ frmTerminal::frmTerminal(FormHost& form,
                          SerialControl& comm,
                          corvanta::TrayArea& tray,
                          SettingsStore& settings,
-                         KeystrokeSender& keys,
+                         TypingQueue& queue,
                          AnsiCodePage& ansi,
                          TerminalMenuServices menu)
     : MSComm1(comm),
@@ -42,7 +42,7 @@ frmTerminal::frmTerminal(FormHost& form,
       Menu(menu.Menu),
       form_(form),
       settings_(settings),
-      keys_(keys),
+      queue_(queue),
       ansi_(ansi),
       dialogs_(menu.dialogs),
       registry_(menu.registry),
@@ -50,6 +50,7 @@ frmTerminal::frmTerminal(FormHost& form,
       unload_(std::move(menu.unload)) {
     Menu.Load(kMenuItems);
     MSComm1.SetOnComm([this] { MSComm1_OnComm(); });
+    queue_.SetOnRoom([this] { MSComm1_OnComm(); });
     // Only the release of a button opens the menu; moves, presses and double clicks are not handled.
     TrayArea.MouseUp = [this](int16_t& Button) { TrayArea_MouseUp(Button); };
 }
@@ -93,22 +94,49 @@ void frmTerminal::Form_Load() {
 }
 
 void frmTerminal::MSComm1_OnComm() {
-    // A failing read is not ours to hide: it goes to the caller. Everything after it is best effort, so that
-    // one bad block never stops the relay.
-    std::string bytes = MSComm1.Input();
-    try {
-        bytes.insert(0, std::exchange(pending_lead_, {}));
-        // A double-byte character split between two reads is held back and typed whole with the next block.
-        if (IncompleteTail(ansi_, bytes) != 0) {
-            pending_lead_.assign(1, bytes.back());
-            bytes.pop_back();
-        }
-        if (bytes.empty()) {
-            return;
-        }
-        keys_.SendKeys(ansi_.ToText(bytes));
-    } catch (const std::exception&) {
+    // The queue's report box runs a modal loop, where the port raises OnComm again: that call only asks for
+    // another turn here, so that the text goes into the queue in the order it arrived.
+    if (relaying_) {
+        relay_again_ = true;
+        return;
     }
+    relaying_ = true;
+    try {
+        do {
+            relay_again_ = false;
+            RelayOnce();
+        } while (relay_again_);
+    } catch (...) {
+        relaying_ = false;
+        throw;
+    }
+    relaying_ = false;
+}
+
+void frmTerminal::RelayOnce() {
+    // Text the queue turned away goes first; until it has all gone in, new bytes wait in the port's buffer.
+    unqueued_.erase(0, queue_.Enqueue(unqueued_));
+    if (!unqueued_.empty()) {
+        return;
+    }
+    // A failing read is not ours to hide: it goes to the caller, and the bytes held from earlier stay.
+    const std::string read = MSComm1.Input();
+    std::string bytes = std::exchange(unconverted_, {}) + read;
+    // A double-byte character split between two reads is held back and typed whole with the next block.
+    const size_t complete = bytes.size() - IncompleteTail(ansi_, bytes);
+    try {
+        unqueued_ = ansi_.ToText(std::string_view(bytes).substr(0, complete));
+    } catch (const std::exception& error) {
+        unconverted_ = std::move(bytes);
+        if (!std::exchange(conversion_failure_reported_, true)) {
+            queue_.Report(u"The bytes received on the port could not be converted to text (" + FromUtf8(error.what()) +
+                          u"). They are kept and converted again with the bytes that follow.");
+        }
+        return;
+    }
+    conversion_failure_reported_ = false;
+    unconverted_ = bytes.substr(complete);
+    unqueued_.erase(0, queue_.Enqueue(unqueued_));
 }
 
 void frmTerminal::Form_Unload(int16_t& /*Cancel*/) {

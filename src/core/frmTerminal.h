@@ -6,11 +6,11 @@
 #include <string>
 
 #include "common/identity.h"
+#include "core/typing_queue.h"
 #include "platform/ansi_code_page.h"
 #include "platform/app_info.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
-#include "platform/keystroke_sender.h"
 #include "platform/popup_menu.h"
 #include "platform/registry.h"
 #include "platform/serial_control.h"
@@ -50,7 +50,7 @@ class frmTerminal {
                 SerialControl& comm,
                 corvanta::TrayArea& tray,
                 SettingsStore& settings,
-                KeystrokeSender& keys,
+                TypingQueue& queue,
                 AnsiCodePage& ansi,
                 TerminalMenuServices menu);
     frmTerminal(const frmTerminal&) = delete;
@@ -60,7 +60,8 @@ class frmTerminal {
     // icon still appears, and one message box tells the user why. An absent device is waited for.
     void Form_Load();
 
-    // The relay: one read of Input, converted from the ANSI code page, typed in one piece.
+    // The relay: one read of Input, converted from the ANSI code page, queued in one piece. What the queue
+    // cannot take yet is kept, and the port's bytes wait behind it until the queue has room again.
     void MSComm1_OnComm();
 
     // Closes the port; Cancel is left as it is, so the unload always goes ahead.
@@ -84,19 +85,28 @@ class frmTerminal {
     // The check mark of AutoStart follows what the registry holds.
     void RefreshAutoStartCheck();
 
+    // One turn of the relay: the text the queue turned away, then one read of Input.
+    void RelayOnce();
+
     // Applies the stored port values and opens the port; the description of the first failure, if any.
     std::optional<Text> OpenPortFromStore();
 
     FormHost& form_;
     SettingsStore& settings_;
-    KeystrokeSender& keys_;
+    TypingQueue& queue_;
     AnsiCodePage& ansi_;
     Dialogs& dialogs_;
     Registry& registry_;
     const AppInfo& app_;
     std::function<void()> unload_;
-    // A lead byte of a double-byte code page that came last in a read, waiting for its trail byte.
-    std::string pending_lead_;
+    // Bytes read but not yet converted: a lead byte of a double-byte code page that came last in a read, waiting
+    // for its trail byte, or a read whose conversion failed, tried again with the next.
+    std::string unconverted_;
+    bool conversion_failure_reported_ = false;
+    // Converted text the queue had no room for; it goes before anything read later.
+    Text unqueued_;
+    bool relaying_ = false;
+    bool relay_again_ = false;
 };
 
 }  // namespace corvanta

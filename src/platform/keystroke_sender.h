@@ -20,10 +20,6 @@ class KeystrokeSender {
   public:
     virtual ~KeystrokeSender() = default;
     virtual SendResult SendKeys(TextView text) = 0;
-
-    // Whether a window of this program has the focus: its tray menu, a dialog or a message box. Keys typed then
-    // would work the program's own controls instead of reaching the user's window.
-    virtual bool OwnWindowHasFocus() const { return false; }
 };
 
 }  // namespace corvanta

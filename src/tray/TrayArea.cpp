@@ -25,12 +25,9 @@ void EncodeTip(const AnsiCodePage& ansi, TextView text, char (&szTip)[64]) {
 TrayArea::TrayArea(ControlHost& host, ShellNotify& shell, AnsiCodePage& ansi)
     : host_(host), shell_(shell), ansi_(ansi) {}
 
+// The shell answers the delete request with a flag, never an exception, and the answer is ignored anyway.
 TrayArea::~TrayArea() {
-    try {
-        UserControl_Terminate();
-    } catch (...) {
-        // A destructor has nobody to report to, and the shell's answer would be ignored anyway.
-    }
+    UserControl_Terminate();
 }
 
 uint32_t TrayArea::DrawId() {

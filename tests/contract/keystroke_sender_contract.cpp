@@ -18,6 +18,7 @@
 #include <windows.h>
 
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_focus_window.h"
 #include "platform/win32/win32_keystroke_sender.h"
 #endif
 
@@ -297,9 +298,14 @@ TEST_F(Win32KeystrokeSenderTyping, CapsLockDoesNotChangeCase) {
     EXPECT_TRUE(EditTarget::PumpUntil([&] { return !caps_lock_on(); })) << "Caps Lock stayed on";
 }
 
-// The edit that has the focus belongs to this process: what would be typed now would go to the program itself.
-TEST_F(Win32KeystrokeSenderTyping, KnowsItsOwnWindowHasTheFocus) {
-    EXPECT_TRUE(win32::Win32KeystrokeSender().OwnWindowHasFocus());
+// The edit that has the focus belongs to this process: what would be typed now would go to the program itself,
+// which does not run above itself. The description is the frame's caption, not the edit's contents.
+TEST_F(Win32KeystrokeSenderTyping, FocusWindowKnowsItsOwnWindowHasTheFocus) {
+    ExpectTyped({u"typed"}, u"typed");
+    const win32::Win32FocusWindow focus;
+    EXPECT_TRUE(focus.IsOwnWindow());
+    EXPECT_FALSE(focus.ElevatedAboveUs());
+    EXPECT_EQ(ToUtf8(focus.Description()), "Keystroke target");
 }
 
 // Programs that read key messages see the real keys with their scan codes, Shift included, not only packets.

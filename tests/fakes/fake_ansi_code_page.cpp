@@ -39,6 +39,9 @@ bool FakeAnsiCodePage::IsLeadByte(unsigned char byte) const {
 }
 
 Text FakeAnsiCodePage::ToText(std::string_view ansi) const {
+    if (fail_to_text) {
+        throw Error(u"MultiByteToWideChar: Not enough memory resources are available to process this command.");
+    }
     Text text;
     for (size_t i = 0; i < ansi.size(); ++i) {
         const auto byte = static_cast<unsigned char>(ansi[i]);

@@ -19,6 +19,8 @@ class FakeAnsiCodePage : public AnsiCodePage {
     bool IsLeadByte(unsigned char byte) const override;
 
     bool double_byte = false;
+    // ToText fails as a conversion out of memory would.
+    bool fail_to_text = false;
 };
 
 }  // namespace corvanta

@@ -11,11 +11,9 @@ namespace corvanta {
 class FakeKeystrokeSender : public KeystrokeSender {
   public:
     SendResult SendKeys(TextView text) override;
-    bool OwnWindowHasFocus() const override { return own_window_focused; }
 
     std::vector<Text> texts;
     bool refuse = false;
-    bool own_window_focused = false;
 };
 
 }  // namespace corvanta

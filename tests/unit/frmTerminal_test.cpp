@@ -15,6 +15,7 @@
 #include "fakes/fake_registry.h"
 #include "fakes/fake_serial_control.h"
 #include "fakes/fake_shell_notify.h"
+#include "fakes/fake_timer.h"
 #include "unit/terminal_rig.h"
 
 namespace corvanta {
@@ -272,22 +273,73 @@ class ThrowingSender : public FakeKeystrokeSender {
     bool fail_next = true;
 };
 
-// A sender that refuses or fails never takes the handler down, and the next block is typed as usual.
-TEST(frmTerminalRelay, SenderFailureIsIgnored) {
+// A sender that refuses or fails never takes the handler down, and the text is typed once keys go in again.
+TEST(frmTerminalRelay, SenderFailureLosesNothing) {
     Rig refusing;
     refusing.keys.refuse = true;
     refusing.terminal.Form_Load();
     EXPECT_NO_THROW(refusing.comm.Receive("12345\r"));
+    refusing.keys.refuse = false;
+    refusing.DrainTyping();
+    EXPECT_EQ(refusing.keys.texts, (std::vector<Text>{u"12345\r", u"12345\r"})) << "refused, then typed";
 
     Rig rig;
     ThrowingSender sender;
+    FakeTimer timer;
+    TypingQueue queue(sender, rig.focus, timer, [](TextView) {});
     FakePopupMenu menu;
-    frmTerminal terminal(rig.form, rig.comm, rig.tray, rig.store, sender, rig.ansi,
+    frmTerminal terminal(rig.form, rig.comm, rig.tray, rig.store, queue, rig.ansi,
                          {menu, rig.dialogs, rig.registry, rig.app, [] {}});
     terminal.Form_Load();
-    EXPECT_NO_THROW(rig.comm.Receive("lost"));
+    EXPECT_NO_THROW(rig.comm.Receive("kept"));
     rig.comm.Receive("next");
-    EXPECT_EQ(sender.texts, std::vector<Text>{u"next"});
+    while (timer.Pending()) {
+        timer.Fire();
+    }
+    EXPECT_EQ(sender.texts, std::vector<Text>{u"keptnext"});
+}
+
+// Nothing received is dropped without a word: bytes that fail to convert are reported once and converted again
+// with the next read; text the full queue turns away waits, and the port's bytes behind it, until there is room;
+// bytes that arrive while a report is open keep their place.
+TEST(frmTerminalRelay, TextThatCannotGoOnYetIsKeptInOrder) {
+    const Text big = Text(kTypingQueueLimit + 700, u'x');
+    const struct {
+        const char* label;
+        bool fail_conversion;  // of the first read
+        std::string first;
+        size_t reports;
+    } kCases[] = {
+        {"conversion failed", true, "12", 1},
+        {"queue full", false, std::string(big.begin(), big.end()), 1},
+        {"queue full, bytes during its report", false, std::string(big.begin(), big.end()), 1},
+    };
+    for (const auto& c : kCases) {
+        Rig rig;
+        rig.terminal.Form_Load();
+        rig.ansi.fail_to_text = c.fail_conversion;
+        if (std::string(c.label).find("during") != std::string::npos) {
+            rig.while_report_open = [&rig] { rig.comm.Receive("5"); };
+        }
+        rig.comm.Receive(c.first);
+        rig.comm.Receive("3");
+        rig.ansi.fail_to_text = false;
+        rig.comm.Receive("4");
+        rig.DrainTyping();
+
+        Text typed;
+        for (const Text& text : rig.keys.texts) {
+            typed += text;
+        }
+        std::string expected = c.first + "34";
+        if (rig.while_report_open) {
+            expected.insert(c.first.size(), "5");
+        }
+        EXPECT_TRUE(typed == Text(expected.begin(), expected.end()))
+            << c.label << ": " << typed.size() << " of " << expected.size() << " units typed, or out of order";
+        EXPECT_EQ(rig.form.message_boxes.size(), c.reports) << c.label;
+        EXPECT_EQ(rig.comm.Buffered(), "") << c.label;
+    }
 }
 
 TEST(frmTerminalUnload, ClosesThePortAndNeverCancels) {

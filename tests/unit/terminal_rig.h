@@ -4,13 +4,16 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 
 #include "core/frmTerminal.h"
+#include "core/typing_queue.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_app_info.h"
 #include "fakes/fake_control_host.h"
 #include "fakes/fake_dialogs.h"
+#include "fakes/fake_focus_window.h"
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_keystroke_sender.h"
 #include "fakes/fake_popup_menu.h"
@@ -18,12 +21,20 @@
 #include "fakes/fake_serial_control.h"
 #include "fakes/fake_settings_store.h"
 #include "fakes/fake_shell_notify.h"
+#include "fakes/fake_timer.h"
 
 namespace corvanta::test {
 
 using Stored = std::map<Text, Text>;  // key of the port section -> stored text
 
 struct Rig {
+    // Runs the message loop of the typing queue until nothing is pending.
+    void DrainTyping() {
+        for (int ticks = 0; typing_timer.Pending() && ticks < 100000; ++ticks) {
+            typing_timer.Fire();
+        }
+    }
+
     explicit Rig(const Stored& stored = {}) {
         for (const auto& [key, value] : stored) {
             store.values[{u"Corvanta", u"Properties", key}] = value;
@@ -37,12 +48,22 @@ struct Rig {
     FakeAnsiCodePage ansi;
     FakeSettingsStore store;
     FakeKeystrokeSender keys;
+    FakeFocusWindow focus;
+    FakeTimer typing_timer;
+    // Reports go to the form's message boxes, as the program's do.
+    std::function<void()> while_report_open;
+    TypingQueue queue{keys, focus, typing_timer, [this](TextView message) {
+                          form.MsgBox(message, msgbox::kOkOnly, u"Corvanta");
+                          if (while_report_open) {
+                              while_report_open();
+                          }
+                      }};
     FakePopupMenu menu;
     FakeDialogs dialogs;
     FakeRegistry registry;
     FakeAppInfo app;
     TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form, comm, tray, store, keys, ansi, Services()};
+    frmTerminal terminal{form, comm, tray, store, queue, ansi, Services()};
 
     // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.
     struct Unload {

@@ -5,7 +5,7 @@
 
 #include "common/identity.h"
 #include "core/frmTerminal.h"
-#include "core/keystroke_backlog.h"
+#include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_ansi_code_page.h"
@@ -13,6 +13,7 @@
 #include "platform/win32/win32_control_host.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_focus_window.h"
 #include "platform/win32/win32_form_host.h"
 #include "platform/win32/win32_keystroke_sender.h"
 #include "platform/win32/win32_popup_menu.h"
@@ -47,6 +48,7 @@ int Run(HINSTANCE instance) {
     Win32AnsiCodePage ansi;
     Win32SettingsStore settings;
     Win32KeystrokeSender keys;
+    Win32FocusWindow focus;
     Win32ShellNotify shell;
     Win32Registry registry;
     Win32Spooler spooler;
@@ -60,12 +62,12 @@ int Run(HINSTANCE instance) {
     TrayArea tray(control_host, shell, ansi);
     control_host.Attach(tray);
     // Received text waits here when it comes faster than the focused window takes keystrokes, or while the
-    // system refuses them; its reports are the program's message boxes.
+    // system refuses them or the focus is where keys must not go; its reports are the program's message boxes.
     Win32Timer typing_timer;
-    KeystrokeBacklog backlog(keys, typing_timer, [&form](TextView message) {
+    TypingQueue queue(keys, focus, typing_timer, [&form](TextView message) {
         form.MsgBox(message, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
     });
-    frmTerminal terminal(form, comm, tray, settings, backlog, ansi,
+    frmTerminal terminal(form, comm, tray, settings, queue, ansi,
                          {menu, dialogs, registry, app, [&form] { form.Unload(); }});
     form.OnUnload = [&terminal](int16_t& Cancel) { terminal.Form_Unload(Cancel); };
 

@@ -16,7 +16,9 @@ void ReportUnhandledError(const std::exception& error) noexcept {
         // Task-modal: the program has no visible window to own the box, and the rest of it must wait.
         MessageBoxW(nullptr, Wide(description), Wide(caption), MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
     } catch (...) {
-        // Out of memory while reporting: nothing more can be said.
+        // Out of memory while describing it: a fixed text, which needs no memory of its own.
+        MessageBoxW(nullptr, L"An unexpected error occurred.", reinterpret_cast<const wchar_t*>(kAppTitle),
+                    MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_SETFOREGROUND);
     }
 }
 

@@ -110,13 +110,4 @@ SendResult Win32KeystrokeSender::SendKeys(TextView text) {
     return {plan.size(), accepted};
 }
 
-// While the tray menu is tracked the foreground is the program's hidden window, so asking for the foreground
-// window's process covers the menu as well as the dialogs and message boxes.
-bool Win32KeystrokeSender::OwnWindowHasFocus() const {
-    const HWND foreground = GetForegroundWindow();
-    DWORD process = 0;
-    return foreground != nullptr && GetWindowThreadProcessId(foreground, &process) != 0 &&
-           process == GetCurrentProcessId();
-}
-
 }  // namespace corvanta::win32

@@ -10,7 +10,6 @@ namespace corvanta::win32 {
 class Win32KeystrokeSender : public KeystrokeSender {
   public:
     SendResult SendKeys(TextView text) override;
-    bool OwnWindowHasFocus() const override;
 
   private:
     KeystrokeState state_;
