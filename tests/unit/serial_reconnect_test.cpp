@@ -50,6 +50,7 @@ TEST(SerialReconnect, GoneWaitsThenReopensWithTheSameSettings) {
 
         line.comm.device.Plug(4, announced);
         EXPECT_EQ(line.comm.State(), announced ? PortState::kOpen : PortState::kWaitingForDevice);
+        EXPECT_EQ(line.events.size(), 2u) << "no OnComm from inside the system's arrival notice";
         // The retry's open, or the announced reopen's event from the message loop.
         line.comm.timer.Fire();
         EXPECT_EQ(line.comm.State(), PortState::kOpen);

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_comm_reader.h"
 
+#include <initializer_list>
 #include <system_error>
 #include <utility>
 
@@ -14,13 +15,12 @@ constexpr int kMaxEmptyReads = 64;
 }  // namespace
 
 CommReader::CommReader(HANDLE comm, int16_t port, HWND window, UINT message)
-    : comm_(comm),
-      window_(window),
-      message_(message),
-      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      read_done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    if (!stop_.Valid() || !read_done_.Valid()) {
-        throw CommPortError(port, "Creating an event", GetLastError());
+    : comm_(comm), window_(window), message_(message) {
+    for (UniqueHandle* event : {&stop_, &read_done_}) {
+        event->Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!event->Valid()) {
+            throw CommPortError(port, "Creating an event", GetLastError());
+        }
     }
     try {
         thread_ = std::thread(&CommReader::ReadLoop, this);
