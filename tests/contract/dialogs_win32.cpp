@@ -15,9 +15,9 @@
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_process_launcher.h"
 #include "fakes/fake_registry.h"
-#include "fakes/fake_serial_control.h"
 #include "fakes/fake_settings_store.h"
 #include "fakes/fake_spooler.h"
+#include "fakes/simulated_serial_control.h"
 #include "platform/win32/about_dialog.h"
 #include "platform/win32/dialog_window.h"
 #include "platform/win32/handles.h"
@@ -172,7 +172,7 @@ class Win32Dialogs : public ::testing::Test {
         return found == store.values.end() ? Text(u"(none)") : found->second;
     }
 
-    FakeSerialControl comm;
+    SimulatedSerialControl comm;
     FakeSettingsStore store;
     FakeSpooler spooler = FakeSpooler::WithNames({"COM1:", "COM2:", "COM9:", "LPT1:"});
     FakeAnsiCodePage ansi;
@@ -196,7 +196,10 @@ TEST_F(Win32Dialogs, PropertiesEnterAppliesEscAndClosingChangeNothing) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        comm = FakeSerialControl{};
+        comm.SetPortOpen(false);
+        comm.SetCommPort(1);
+        comm.SetSettings(SerialControl::kInitialSettings);
+        comm.SetHandshaking(SerialControl::kInitialHandshaking);
         comm.SetPortOpen(true);
         store.values.clear();
         OtherWindow other;

@@ -13,7 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "fakes/fake_serial_control.h"
+#include "core/serial_session.h"
+#include "fakes/simulated_serial_control.h"
 #include "platform/serial_control.h"
 
 #ifdef CORVANTA_HAVE_WIN32
@@ -25,7 +26,8 @@
 #include <cstring>
 
 #include "platform/win32/handles.h"
-#include "platform/win32/win32_serial_control.h"
+#include "platform/win32/win32_serial_device.h"
+#include "platform/win32/win32_timer.h"
 #endif
 
 namespace corvanta {
@@ -35,11 +37,11 @@ using namespace std::chrono_literals;
 
 constexpr TextView kInitial = SerialControl::kInitialSettings;
 
-// A serial line: the control under test on one end, and what a test needs on the other end.
+// A serial line: the session over the device under test on one end, and what a test needs on the other end.
 class SerialLine {
   public:
     virtual ~SerialLine() = default;
-    virtual SerialControl& Control() = 0;
+    virtual SerialSession& Control() = 0;
     // Why this line cannot run here, or empty.
     virtual std::string Unavailable() const { return {}; }
     // Writes bytes into the far end of COMn's line.
@@ -60,33 +62,29 @@ class SerialLine {
     virtual std::string Plug(int16_t port) = 0;
     // The system's notice that a device for COMn arrived.
     virtual void AnnounceArrival(int16_t port) = 0;
-    // The delay of the control's retry timer while it waits for a device.
-    virtual uint32_t RetryDelayMs() const = 0;
 };
 
 class FakeLine : public SerialLine {
   public:
     FakeLine() {
-        control_.existing_ports.insert(12);
-        control_.driver_refuses.insert(Text(RefusedByDriver()));
+        device().existing_ports.insert(12);
+        device().driver_refuses.insert(Text(RefusedByDriver()));
     }
-    SerialControl& Control() override { return control_; }
+    SerialSession& Control() override { return control_; }
+    // Arrives in two pieces, as a driver may hand it over.
     void Write(int16_t port, std::string_view bytes) override {
-        if (control_.CommPort() == port) {
-            // Arrives in two pieces before the event, as a driver may hand it over.
-            control_.QueueReceived(bytes.substr(0, bytes.size() / 2));
-            control_.Receive(bytes.substr(bytes.size() / 2));
-        }
+        device().Write(port, bytes.substr(0, bytes.size() / 2));
+        device().Write(port, bytes.substr(bytes.size() / 2));
     }
-    // Events are synchronous here; a condition that takes bytes a piece at a time gets a few turns, and time
-    // passes between turns: the retry timer, if running, comes due.
+    // Each turn the reader's wake-up is taken and time passes: the timer, if running, comes due.
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds) override {
         for (int turn = 0; turn < 100; ++turn) {
             if (done()) {
                 return true;
             }
-            if (control_.RetryDelayMs()) {
-                control_.FireRetryTimer();
+            device().Deliver();
+            if (control_.timer.pending) {
+                control_.timer.Fire();
             }
         }
         return false;
@@ -94,37 +92,39 @@ class FakeLine : public SerialLine {
     bool RunModal(const std::function<void()>& start) override {
         ended_ = false;
         start();
+        device().Deliver();
         return ended_;
     }
     void EndModal() override { ended_ = true; }
     bool CanShowBusyPort() const override { return true; }
-    void MakeBusy(int16_t port) override { control_.busy_ports.insert(port); }
+    void MakeBusy(int16_t port) override { device().busy_ports.insert(port); }
     std::string Unplug(int16_t port) override {
-        control_.DeviceGone(port);
+        device().Unplug(port);
         return {};
     }
     // Like a driver that announces nothing: only the retry timer finds the device.
     std::string Plug(int16_t port) override {
-        control_.DeviceReturns(port, false);
+        device().Plug(port, false);
         return {};
     }
-    void AnnounceArrival(int16_t port) override { control_.AnnounceArrival(port); }
-    uint32_t RetryDelayMs() const override { return control_.RetryDelayMs().value_or(0); }
+    void AnnounceArrival(int16_t port) override { device().Announce(port); }
 
   private:
-    FakeSerialControl control_;
+    SimulatedSerialDevice& device() { return control_.device; }
+
+    SimulatedSerialControl control_;
     bool ended_ = false;
 };
 
 #ifdef CORVANTA_HAVE_WIN32
-// The Win32 control on a COM port of the Wine test bed, whose far end is the pseudo-terminal named by
+// The session over the Win32 device on a COM port of the Wine test bed, whose far end is the pseudo-terminal named by
 // CORVANTA_PEER_COMn.
 class Win32Line : public SerialLine {
   public:
-    SerialControl& Control() override { return control_; }
+    SerialSession& Control() override { return control_; }
     std::string Unavailable() const override {
         if (PeerPath(1).empty()) {
-            return "CORVANTA_PEER_COM1 is not set: run under tests/wine/testbed.py to test the Win32 serial control";
+            return "CORVANTA_PEER_COM1 is not set: run under tests/wine/testbed.py to test the Win32 serial device";
         }
         return {};
     }
@@ -200,9 +200,8 @@ class Win32Line : public SerialLine {
         auto* header = reinterpret_cast<DEV_BROADCAST_PORT_W*>(notice);
         header->dbcp_size = static_cast<DWORD>(name_at + (name.size() + 1) * sizeof(wchar_t));
         header->dbcp_devicetype = DBT_DEVTYP_PORT;
-        SendMessageW(control_.Window(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(notice));
+        SendMessageW(device_.Window(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(notice));
     }
-    uint32_t RetryDelayMs() const override { return control_.RetryDelayMs(); }
     ~Win32Line() override {
         control_.SetPortOpen(false);
         for (const int16_t port : unplugged_) {
@@ -278,7 +277,9 @@ class Win32Line : public SerialLine {
         return peer;
     }
 
-    win32::Win32SerialControl control_;
+    win32::Win32SerialDevice device_;
+    win32::Win32Timer timer_;
+    SerialSession control_{device_, timer_};
     std::map<int16_t, win32::UniqueHandle> peers_;
     const std::function<void()>* start_ = nullptr;
     HWND dialog_ = nullptr;
@@ -308,7 +309,7 @@ class SerialControlContract : public ::testing::TestWithParam<LineFactory> {
         }
     }
 
-    SerialControl& control() { return line_->Control(); }
+    SerialSession& control() { return line_->Control(); }
 
     // Writes bytes into COMn's line and waits until OnComm has handed all of them over.
     std::string SendAndCollect(int16_t port, std::string_view bytes) {
@@ -661,7 +662,7 @@ TEST_P(SerialControlContract, ArrivalNoticeReopensAtOnce) {
         GTEST_SKIP() << why;
     }
     // The first try has failed: the next one is 2 s away.
-    ASSERT_TRUE(line_->PumpUntil([&] { return line_->RetryDelayMs() >= 2000; }));
+    ASSERT_TRUE(line_->PumpUntil([&] { return control().RetryDelayMs() >= 2000; }));
     ASSERT_EQ(line_->Plug(4), "");
     ASSERT_EQ(control().State(), PortState::kWaitingForDevice);
     line_->AnnounceArrival(9);
@@ -694,10 +695,10 @@ std::unique_ptr<SerialLine> MakeWin32Line() {
 }
 INSTANTIATE_TEST_SUITE_P(Win32, SerialControlContract, ::testing::Values(&MakeWin32Line), LineName);
 
-// Wine and Windows both take the registration for COM port arrivals on the control's message-only window.
-TEST(Win32SerialControl, RegisteredForPortArrivals) {
-    win32::Win32SerialControl control;
-    EXPECT_TRUE(control.HearsDeviceArrivals());
+// Wine and Windows both take the registration for COM port arrivals on the device's message-only window.
+TEST(Win32SerialDevice, RegisteredForPortArrivals) {
+    win32::Win32SerialDevice device;
+    EXPECT_TRUE(device.HearsDeviceArrivals());
 }
 #endif
 

@@ -7,21 +7,21 @@
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_combo_box.h"
 #include "fakes/fake_form_host.h"
-#include "fakes/fake_serial_control.h"
 #include "fakes/fake_settings_store.h"
 #include "fakes/fake_spooler.h"
+#include "fakes/simulated_serial_control.h"
 
 namespace corvanta {
 namespace {
 
-// The fake control, able to report a settings text it would never accept itself, and keeping the last text
-// the dialog handed it.
-class ReportingSerialControl : public FakeSerialControl {
+// The session over the simulated device, able to report a settings text it would never accept itself, and keeping the
+// last text the dialog handed it.
+class ReportingSerialControl : public SimulatedSerialControl {
   public:
-    Text Settings() const override { return report ? *report : FakeSerialControl::Settings(); }
+    Text Settings() const override { return report ? *report : SimulatedSerialControl::Settings(); }
     void SetSettings(TextView settings) override {
         handed = Text(settings);
-        FakeSerialControl::SetSettings(settings);
+        SimulatedSerialControl::SetSettings(settings);
     }
     std::optional<Text> report;
     Text handed;
@@ -93,7 +93,7 @@ TEST_F(PropertiesTest, LoadPreselectsTheLiveValues) {
     for (const auto& c : cases) {
         SCOPED_TRACE(ToUtf8(c.settings) + " COM" + std::to_string(c.port));
         spooler = FakeSpooler::WithNames(c.spooler_names);
-        MSComm1.existing_ports = {c.port};
+        MSComm1.device.existing_ports = {c.port};
         Configure(c.settings, c.port, c.handshaking);
         dialog.LoadPropertySettings();
         EXPECT_EQ(Selections(), c.selected);
@@ -155,12 +155,12 @@ TEST_F(PropertiesTest, OkLeavesThePortInTheRightState) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ReportingSerialControl comm;
-        comm.existing_ports = {1, 2, 3, 4};
+        comm.device.existing_ports = {1, 2, 3, 4};
         if (c.new_port == NewPort::kAbsent) {
-            comm.existing_ports.erase(3);
+            comm.device.existing_ports.erase(3);
         }
         if (c.new_port == NewPort::kBusy) {
-            comm.busy_ports = {3};
+            comm.device.busy_ports = {3};
         }
         comm.SetPortOpen(c.open_before);
         FakeSettingsStore fresh_store;
@@ -276,7 +276,7 @@ TEST_F(PropertiesTest, RefusedHandshakingKeepsEarlierStepsAndStoresNothing) {
 // With the live port not listed nothing is selected in the port list; OK keeps that port open rather than
 // closing it for a port the user never chose.
 TEST_F(PropertiesTest, OkWithoutAPortEntryKeepsTheLivePort) {
-    MSComm1.existing_ports = {12};
+    MSComm1.device.existing_ports = {12};
     Configure(u"9600,n,8,1", 12, 0, true);
     dialog.LoadPropertySettings();
     ASSERT_EQ(cboPort.selected, ComboBox::kNoSelection);

@@ -13,9 +13,9 @@
 #include "fakes/fake_keystroke_sender.h"
 #include "fakes/fake_popup_menu.h"
 #include "fakes/fake_registry.h"
-#include "fakes/fake_serial_control.h"
 #include "fakes/fake_shell_notify.h"
 #include "fakes/fake_timer.h"
+#include "fakes/simulated_serial_control.h"
 #include "unit/terminal_rig.h"
 
 namespace corvanta {
@@ -47,7 +47,7 @@ TEST(frmTerminalLoad, AppliesStoredValuesOrKeepsTheControlsOwn) {
     struct Case {
         const char* label;
         Stored stored;
-        FakeSerialControl::Applied opened;
+        SimulatedSerialDevice::Applied opened;
     };
     const Case cases[] = {
         {"nothing stored", {}, {1, u"9600,n,8,1", 0}},
@@ -71,8 +71,8 @@ TEST(frmTerminalLoad, AppliesStoredValuesOrKeepsTheControlsOwn) {
     }
 }
 
-Text RefusalOf(void (*apply)(FakeSerialControl&)) {
-    FakeSerialControl probe;
+Text RefusalOf(void (*apply)(SimulatedSerialControl&)) {
+    SimulatedSerialControl probe;
     try {
         apply(probe);
     } catch (const Error& error) {
@@ -138,14 +138,14 @@ TEST(frmTerminalLoad, PortFailureStillShowsTheTrayAndOneMessage) {
         {"port refused by the control",
          with(u"CommPort", u"0"),
          {},
-         RefusalOf([](FakeSerialControl& c) { c.SetCommPort(0); }),
+         RefusalOf([](SimulatedSerialControl& c) { c.SetCommPort(0); }),
          1,
          u"9600,n,8,1",
          0},
         {"settings refused by the control",
          {{u"CommPort", u"3"}, {u"Settings", u"9600,x,8,1"}, {u"Handshaking", u"2"}},
          {},
-         RefusalOf([](FakeSerialControl& c) { c.SetSettings(u"9600,x,8,1"); }),
+         RefusalOf([](SimulatedSerialControl& c) { c.SetSettings(u"9600,x,8,1"); }),
          3,
          u"9600,n,8,1",
          0},
@@ -166,7 +166,7 @@ TEST(frmTerminalLoad, PortFailureStillShowsTheTrayAndOneMessage) {
         {"handshaking refused by the control",
          with(u"Handshaking", u"7"),
          {},
-         RefusalOf([](FakeSerialControl& c) { c.SetHandshaking(7); }),
+         RefusalOf([](SimulatedSerialControl& c) { c.SetHandshaking(7); }),
          1,
          u"19200,e,7,1",
          0},
@@ -181,7 +181,7 @@ TEST(frmTerminalLoad, PortFailureStillShowsTheTrayAndOneMessage) {
     };
     for (const Case& c : cases) {
         Rig rig(c.stored);
-        rig.comm.busy_ports = c.busy;
+        rig.comm.device.busy_ports = c.busy;
         const auto before = rig.store.values;
         ASSERT_NO_THROW(rig.terminal.Form_Load()) << c.label;
         EXPECT_FALSE(rig.comm.PortOpen()) << c.label;
@@ -222,11 +222,11 @@ TEST(frmTerminalRelay, OneReadOneSendOfTheWholeBuffer) {
         Rig rig;
         rig.terminal.Form_Load();
         for (const std::string& piece : c.pieces) {
-            rig.comm.QueueReceived(piece);
+            rig.comm.device.Write(1, piece);
         }
-        ASSERT_NO_THROW(rig.comm.RaiseOnComm()) << c.label;
+        ASSERT_NO_THROW(rig.comm.device.Deliver()) << c.label;
         EXPECT_EQ(rig.keys.texts, c.typed) << c.label;
-        EXPECT_EQ(rig.comm.Buffered(), "") << c.label;
+        EXPECT_EQ(rig.comm.Input(), "") << c.label;
     }
 }
 
@@ -338,7 +338,7 @@ TEST(frmTerminalRelay, TextThatCannotGoOnYetIsKeptInOrder) {
         EXPECT_TRUE(typed == Text(expected.begin(), expected.end()))
             << c.label << ": " << typed.size() << " of " << expected.size() << " units typed, or out of order";
         EXPECT_EQ(rig.form.message_boxes.size(), c.reports) << c.label;
-        EXPECT_EQ(rig.comm.Buffered(), "") << c.label;
+        EXPECT_EQ(rig.comm.Input(), "") << c.label;
     }
 }
 

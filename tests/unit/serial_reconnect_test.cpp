@@ -1,12 +1,12 @@
-// The serial control's wait for a device that went away, over the fake control, which shares its schedule
-// with the Win32 control; and the main form typing again once the device is back.
+// The serial session's wait for a device that went away, over the simulated device; and the main form typing
+// again once the device is back.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "fakes/fake_serial_control.h"
+#include "fakes/simulated_serial_control.h"
 #include "unit/terminal_rig.h"
 
 namespace corvanta {
@@ -30,7 +30,7 @@ struct Line {
         comm.SetHandshaking(2);
         comm.SetOnComm([this] { events.push_back({comm.State(), comm.Input()}); });
     }
-    FakeSerialControl comm;
+    SimulatedSerialControl comm;
     std::vector<Event> events;
 };
 
@@ -40,21 +40,22 @@ TEST(SerialReconnect, GoneWaitsThenReopensWithTheSameSettings) {
         Line line;
         line.comm.SetPortOpen(true);
         line.comm.Receive("before");
-        line.comm.DeviceGone(4);
+        line.comm.device.Unplug(4);
         EXPECT_EQ(line.comm.State(), PortState::kWaitingForDevice);
         EXPECT_FALSE(line.comm.PortOpen());
-        EXPECT_EQ(line.comm.RetryDelayMs(), 1000u);
+        EXPECT_EQ(line.comm.PendingTickMs(), 1000u);
         // Tries while the device is away change nothing but the delay.
-        line.comm.FireRetryTimer();
+        line.comm.timer.Fire();
         EXPECT_EQ(line.comm.State(), PortState::kWaitingForDevice);
 
-        line.comm.DeviceReturns(4, announced);
-        if (!announced) {
-            line.comm.FireRetryTimer();
-        }
+        line.comm.device.Plug(4, announced);
+        EXPECT_EQ(line.comm.State(), announced ? PortState::kOpen : PortState::kWaitingForDevice);
+        EXPECT_EQ(line.events.size(), 2u) << "no OnComm from inside the system's arrival notice";
+        // The retry's open, or the announced reopen's event from the message loop.
+        line.comm.timer.Fire();
         EXPECT_EQ(line.comm.State(), PortState::kOpen);
-        EXPECT_EQ(line.comm.RetryDelayMs(), std::nullopt);
-        EXPECT_EQ(line.comm.LastOpen(), (FakeSerialControl::Applied{4, u"19200,e,7,1", 2}));
+        EXPECT_EQ(line.comm.PendingTickMs(), std::nullopt);
+        EXPECT_EQ(line.comm.LastOpen(), (SimulatedSerialDevice::Applied{4, u"19200,e,7,1", 2}));
         line.comm.Receive("after");
         const std::vector<Event> expected = {{PortState::kOpen, "before"},
                                              {PortState::kWaitingForDevice, ""},
@@ -67,21 +68,21 @@ TEST(SerialReconnect, GoneWaitsThenReopensWithTheSameSettings) {
 TEST(SerialReconnect, RetryDelaysDoubleUpToHalfAMinute) {
     Line line;
     line.comm.SetPortOpen(true);
-    line.comm.DeviceGone(4);
+    line.comm.device.Unplug(4);
     std::vector<uint32_t> delays;
     for (int i = 0; i < 8; ++i) {
-        delays.push_back(line.comm.RetryDelayMs().value_or(0));
-        line.comm.FireRetryTimer();
+        delays.push_back(line.comm.PendingTickMs().value_or(0));
+        line.comm.timer.Fire();
     }
     EXPECT_EQ(delays, (std::vector<uint32_t>{1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
     // An announced arrival that does not open yet starts over from the short delay; another port's does not.
-    line.comm.DeviceReturns(9, true);
-    EXPECT_EQ(line.comm.RetryDelayMs(), 30000u);
-    line.comm.busy_ports.insert(4);
-    line.comm.DeviceReturns(4, true);
-    EXPECT_EQ(line.comm.RetryDelayMs(), 1000u);
-    line.comm.busy_ports.clear();
-    line.comm.FireRetryTimer();
+    line.comm.device.Plug(9, true);
+    EXPECT_EQ(line.comm.PendingTickMs(), 30000u);
+    line.comm.device.busy_ports.insert(4);
+    line.comm.device.Plug(4, true);
+    EXPECT_EQ(line.comm.PendingTickMs(), 1000u);
+    line.comm.device.busy_ports.clear();
+    line.comm.timer.Fire();
     EXPECT_EQ(line.comm.State(), PortState::kOpen);
 }
 
@@ -89,44 +90,44 @@ TEST(SerialReconnect, RetryDelaysDoubleUpToHalfAMinute) {
 TEST(SerialReconnect, NoWaitAndNoTimerUnlessTheDeviceWentAway) {
     const struct {
         const char* label;
-        void (*steps)(FakeSerialControl&);
+        void (*steps)(SimulatedSerialControl&);
     } cases[] = {
-        {"open and healthy", [](FakeSerialControl& c) { c.SetPortOpen(true); }},
+        {"open and healthy", [](SimulatedSerialControl& c) { c.SetPortOpen(true); }},
         {"closed while waiting",
-         [](FakeSerialControl& c) {
+         [](SimulatedSerialControl& c) {
              c.SetPortOpen(true);
-             c.DeviceGone(4);
+             c.device.Unplug(4);
              c.SetPortOpen(false);
          }},
         {"failed switch to an absent port",
-         [](FakeSerialControl& c) {
+         [](SimulatedSerialControl& c) {
              c.SetPortOpen(true);
              c.SetPortOpen(false);
              c.SetCommPort(7);
              EXPECT_THROW(c.SetPortOpen(true), Error);
          }},
         {"explicit open while waiting fails",
-         [](FakeSerialControl& c) {
+         [](SimulatedSerialControl& c) {
              c.SetPortOpen(true);
-             c.DeviceGone(4);
+             c.device.Unplug(4);
              EXPECT_THROW(c.SetPortOpen(true), Error);
          }},
         {"start-up with a busy port",
-         [](FakeSerialControl& c) {
-             c.busy_ports.insert(4);
+         [](SimulatedSerialControl& c) {
+             c.device.busy_ports.insert(4);
              EXPECT_THROW(c.OpenOrWaitForDevice(), Error);
-             c.busy_ports.clear();
+             c.device.busy_ports.clear();
          }},
-        {"device gone from a closed port", [](FakeSerialControl& c) { c.DeviceGone(4); }},
+        {"device gone from a closed port", [](SimulatedSerialControl& c) { c.device.Unplug(4); }},
     };
     for (const auto& c : cases) {
         Line line;
         c.steps(line.comm);
         const bool open = line.comm.PortOpen();
         EXPECT_EQ(line.comm.State(), open ? PortState::kOpen : PortState::kClosed) << c.label;
-        EXPECT_EQ(line.comm.RetryDelayMs(), std::nullopt) << c.label;
+        EXPECT_EQ(line.comm.PendingTickMs(), std::nullopt) << c.label;
         for (const int16_t port : {int16_t{4}, int16_t{7}}) {
-            line.comm.DeviceReturns(port, true);
+            line.comm.device.Plug(port, true);
         }
         EXPECT_EQ(line.comm.PortOpen(), open) << c.label << ": the port changed by itself";
     }
@@ -136,29 +137,31 @@ TEST(SerialReconnect, NoWaitAndNoTimerUnlessTheDeviceWentAway) {
 TEST(SerialReconnect, ChangesWhileWaitingApplyToTheReopen) {
     Line line;
     line.comm.SetPortOpen(true);
-    line.comm.DeviceGone(4);
-    line.comm.FireRetryTimer();
+    line.comm.device.Unplug(4);
+    line.comm.timer.Fire();
     line.comm.SetSettings(u"9600,N,8,2");
     line.comm.SetHandshaking(1);
     line.comm.SetCommPort(3);
     EXPECT_EQ(line.comm.State(), PortState::kWaitingForDevice);
-    EXPECT_EQ(line.comm.RetryDelayMs(), 1000u);
-    line.comm.FireRetryTimer();
-    EXPECT_EQ(line.comm.LastOpen(), (FakeSerialControl::Applied{3, u"9600,n,8,2", 1}));
+    EXPECT_EQ(line.comm.PendingTickMs(), 1000u);
+    line.comm.timer.Fire();
+    EXPECT_EQ(line.comm.LastOpen(), (SimulatedSerialDevice::Applied{3, u"9600,n,8,2", 1}));
 }
 
 // Nothing is read twice and nothing the returning device sent is lost; what lay in the driver before a
 // user's open is an earlier session's and goes.
 TEST(SerialReconnect, BytesAcrossALossAndAReturn) {
     Line line;
-    line.comm.QueueReceived("stale");
+    SimulatedSerialDevice& device = line.comm.device;
+    device.Write(4, "stale");
     line.comm.SetPortOpen(true);
-    line.comm.QueueReceived("unread at the loss ");
-    line.comm.DeviceGone(4);
-    line.comm.QueueReceived("sent while away");
-    line.comm.DeviceReturns(4, false);
-    line.comm.QueueReceived("sent before the reopen");
-    line.comm.FireRetryTimer();
+    device.Write(4, "unread at the loss ");
+    device.Unplug(4);
+    device.Write(4, "sent while away");
+    device.Plug(4, false);
+    device.Write(4, "sent before the reopen");
+    line.comm.timer.Fire();
+    device.Deliver();
     std::string typed;
     for (const Event& e : line.events) {
         typed += e.input;
@@ -173,17 +176,17 @@ TEST(SerialReconnect, MainFormTypesAfterTheDeviceReturns) {
         SCOPED_TRACE(absent_at_start ? "absent at start-up" : "pulled while running");
         test::Rig rig;
         if (absent_at_start) {
-            rig.comm.DeviceGone(1);
+            rig.comm.device.Unplug(1);
         }
         rig.terminal.Form_Load();
         EXPECT_EQ(rig.form.message_boxes.size(), absent_at_start ? 1u : 0u);
         EXPECT_EQ(rig.shell.icons.size(), 1u);
         if (!absent_at_start) {
             rig.comm.Receive("12");
-            rig.comm.DeviceGone(1);
+            rig.comm.device.Unplug(1);
         }
-        rig.comm.DeviceReturns(1, false);
-        rig.comm.FireRetryTimer();
+        rig.comm.device.Plug(1, false);
+        rig.comm.timer.Fire();
         rig.comm.Receive("34\r");
         const std::vector<Text> typed =
             absent_at_start ? std::vector<Text>{u"34\r"} : std::vector<Text>{u"12", u"34\r"};
@@ -194,12 +197,12 @@ TEST(SerialReconnect, MainFormTypesAfterTheDeviceReturns) {
 // Exit while the device is away: nothing reopens the port during the shutdown.
 TEST(SerialReconnect, UnloadEndsTheWait) {
     test::Rig rig;
-    rig.comm.DeviceGone(1);
+    rig.comm.device.Unplug(1);
     rig.terminal.Form_Load();
     int16_t cancel = 0;
     rig.terminal.Form_Unload(cancel);
     EXPECT_EQ(rig.comm.State(), PortState::kClosed);
-    rig.comm.DeviceReturns(1, true);
+    rig.comm.device.Plug(1, true);
     EXPECT_FALSE(rig.comm.PortOpen());
 }
 

@@ -18,10 +18,10 @@
 #include "fakes/fake_keystroke_sender.h"
 #include "fakes/fake_popup_menu.h"
 #include "fakes/fake_registry.h"
-#include "fakes/fake_serial_control.h"
 #include "fakes/fake_settings_store.h"
 #include "fakes/fake_shell_notify.h"
 #include "fakes/fake_timer.h"
+#include "fakes/simulated_serial_control.h"
 
 namespace corvanta::test {
 
@@ -42,7 +42,7 @@ struct Rig {
     }
 
     FakeFormHost form;
-    FakeSerialControl comm;
+    SimulatedSerialControl comm;
     FakeControlHost control_host;
     FakeShellNotify shell;
     FakeAnsiCodePage ansi;

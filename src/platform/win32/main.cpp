@@ -5,6 +5,7 @@
 
 #include "common/identity.h"
 #include "core/frmTerminal.h"
+#include "core/serial_session.h"
 #include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
 #include "platform/win32/unhandled_error.h"
@@ -19,7 +20,7 @@
 #include "platform/win32/win32_popup_menu.h"
 #include "platform/win32/win32_process_launcher.h"
 #include "platform/win32/win32_registry.h"
-#include "platform/win32/win32_serial_control.h"
+#include "platform/win32/win32_serial_device.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_shell_notify.h"
 #include "platform/win32/win32_spooler.h"
@@ -54,7 +55,9 @@ int Run(HINSTANCE instance) {
     Win32Spooler spooler;
     Win32ProcessLauncher launcher;
     Win32AppInfo app;
-    Win32SerialControl comm;
+    Win32SerialDevice serial_device;
+    Win32Timer retry_timer;
+    SerialSession comm(serial_device, retry_timer);
     Win32Dialogs dialogs(instance, comm, settings, spooler, registry, ansi, launcher);
     Win32FormHost form(instance);
     Win32PopupMenu menu(form.hWnd());

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "platform/serial_settings.h"
+#include "platform/text.h"
+
+namespace corvanta {
+
+// An open that failed because the port's device is not there (as opposed to busy or refusing the settings):
+// worth waiting for, since USB adapters come and go.
+class DeviceAbsentError : public Error {
+  public:
+    using Error::Error;
+};
+
+// One COM port's input and output, below the serial session: it opens and configures the port, reads it on its
+// own, and tells of arriving devices. It holds no policy: when to open, and what a lost device means, is the
+// session's. Handlers run on the UI thread, from its message loop, never from inside a call of the session's.
+class SerialDevice {
+  public:
+    // Bytes the reader took from the port, and whether the port ended (its device went away) after them.
+    using ReadHandler = std::function<void(std::string bytes, bool gone)>;
+    // A COM port's device arrived: its number, or none when the system names no port.
+    using ArrivalHandler = std::function<void(std::optional<int16_t> port)>;
+
+    virtual ~SerialDevice() = default;
+
+    // Opens COMn with these line settings and handshaking (0 to 3) and starts reading. `discard_leftovers`
+    // drops what waits in the driver from before. Throws DeviceAbsentError when the port's device is not there,
+    // Error otherwise, both as "COMn: operation: system message".
+    virtual void Open(int16_t port, const LineSettings& line, int32_t handshaking, bool discard_leftovers) = 0;
+    // Applies line settings to the open port; on a refusal the port keeps its previous ones and this throws.
+    virtual void Configure(const LineSettings& line, int32_t handshaking) = 0;
+    // Stops reading and closes the port; returns what the reader took and no handler carried yet. Harmless when
+    // closed.
+    virtual std::string Close() = 0;
+    virtual bool IsOpen() const = 0;
+
+    virtual void SetOnRead(ReadHandler handler) = 0;
+    virtual void SetOnArrival(ArrivalHandler handler) = 0;
+};
+
+}  // namespace corvanta

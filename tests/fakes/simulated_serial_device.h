@@ -1,0 +1,65 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "platform/serial_device.h"
+
+namespace corvanta {
+
+// Serial ports of an imaginary machine, with devices a test plugs in and pulls out. It opens only the ports that
+// exist and are not busy, and what the far end writes waits in the port's driver, or in the reader once the port
+// is open, until a test lets the UI thread take it (Deliver).
+class SimulatedSerialDevice : public SerialDevice {
+  public:
+    void Open(int16_t port, const LineSettings& line, int32_t handshaking, bool discard_leftovers) override;
+    void Configure(const LineSettings& line, int32_t handshaking) override;
+    std::string Close() override;
+    bool IsOpen() const override { return open_port_.has_value(); }
+    void SetOnRead(ReadHandler handler) override { on_read_ = std::move(handler); }
+    void SetOnArrival(ArrivalHandler handler) override { on_arrival_ = std::move(handler); }
+
+    // The far end of COMn writes; nothing reaches a port whose device is away.
+    void Write(int16_t port, std::string_view bytes);
+    // The reader's wake-up reaches the UI thread: what it took, and the end of the port, go to the handler.
+    void Deliver();
+    // Writes into the open port and delivers.
+    void Receive(std::string_view bytes);
+    // COMn's device went away (a USB adapter pulled): an open port on it ends, and that is delivered at once.
+    void Unplug(int16_t port);
+    // COMn's device is back; `announced` when its driver tells the system, which tells the device's owner.
+    void Plug(int16_t port, bool announced);
+    void Announce(std::optional<int16_t> port);
+
+    // What the port was opened with at the last successful open.
+    struct Applied {
+        int16_t port = 0;
+        Text settings;
+        int32_t handshaking = 0;
+        bool operator==(const Applied&) const = default;
+    };
+    std::optional<Applied> last_open;
+
+    // Ports the machine has, and ports another program holds open.
+    std::set<int16_t> existing_ports{1, 2, 3, 4};
+    std::set<int16_t> busy_ports;
+    // Settings (in reported form) the port's driver refuses.
+    std::set<Text> driver_refuses;
+
+  private:
+    void CheckDriverTakes(int16_t port, const LineSettings& line) const;
+
+    std::optional<int16_t> open_port_;
+    // What each present device sent while its port was closed.
+    std::map<int16_t, std::string> in_driver_;
+    // Taken by the reader, not yet delivered.
+    std::string read_;
+    bool gone_ = false;
+    ReadHandler on_read_;
+    ArrivalHandler on_arrival_;
+};
+
+}  // namespace corvanta
