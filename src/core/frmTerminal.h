@@ -4,17 +4,24 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/identity.h"
+#include "core/output_pipeline.h"
+#include "core/output_settings.h"
+#include "core/text_decoder.h"
 #include "platform/ansi_code_page.h"
 #include "platform/app_info.h"
+#include "platform/code_pages.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
 #include "platform/keystroke_sender.h"
 #include "platform/popup_menu.h"
 #include "platform/registry.h"
+#include "platform/registry_watch.h"
 #include "platform/serial_control.h"
 #include "platform/settings_store.h"
+#include "platform/timer.h"
 #include "tray/TrayArea.h"
 
 namespace corvanta {
@@ -41,6 +48,17 @@ struct TerminalMenuServices {
     std::function<void()> unload;
 };
 
+// What shaping the typed text needs (prefix, suffix, line ends, control characters, encoding). Without it,
+// text is typed as it comes, as with no output value set.
+struct TerminalOutputServices {
+    Timer* record_gap_timer = nullptr;
+    const CodePages* code_pages = nullptr;
+    RegistryWatch* watch = nullptr;
+    // Hands the settings that others carry out (key delay, key mode, control characters as themselves) on to
+    // the typing side, at start and after every change.
+    std::function<void(const OutputSettings&)> apply;
+};
+
 // The hidden main form: brings the port and the tray icon up, types every block the port receives into the
 // focused window, offers the tray menu, and closes the port when it unloads. It owns nothing; the services
 // outlive it.
@@ -52,7 +70,8 @@ class frmTerminal {
                 SettingsStore& settings,
                 KeystrokeSender& keys,
                 AnsiCodePage& ansi,
-                TerminalMenuServices menu);
+                TerminalMenuServices menu,
+                TerminalOutputServices output = {});
     frmTerminal(const frmTerminal&) = delete;
     frmTerminal& operator=(const frmTerminal&) = delete;
 
@@ -60,7 +79,7 @@ class frmTerminal {
     // icon still appears, and one message box tells the user why. An absent device is waited for.
     void Form_Load();
 
-    // The relay: one read of Input, converted from the ANSI code page, typed in one piece.
+    // The relay: one read of Input, decoded and shaped, typed in one piece.
     void MSComm1_OnComm();
 
     // Closes the port; Cancel is left as it is, so the unload always goes ahead.
@@ -84,6 +103,13 @@ class frmTerminal {
     // The check mark of AutoStart follows what the registry holds.
     void RefreshAutoStartCheck();
 
+    // Reads the output values, hands them on and names the refused ones in a message box, unless the same ones
+    // were named last time.
+    void LoadOutputSettings();
+    // The record gap has passed: the suffix of the open record is typed.
+    void RecordGap_Timer();
+    void TypeShaped(TextView text);
+
     // Applies the stored port values and opens the port; the description of the first failure, if any.
     std::optional<Text> OpenPortFromStore();
 
@@ -95,8 +121,11 @@ class frmTerminal {
     Registry& registry_;
     const AppInfo& app_;
     std::function<void()> unload_;
-    // A lead byte of a double-byte code page that came last in a read, waiting for its trail byte.
-    std::string pending_lead_;
+    TerminalOutputServices output_services_;
+    std::optional<OutputPipeline> output_;
+    std::optional<std::vector<RefusedValue>> refused_output_values_;
+    // Without output services: a lead byte of a double-byte code page that came last in a read.
+    TextDecoder ansi_decoder_;
 };
 
 }  // namespace corvanta

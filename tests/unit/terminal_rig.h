@@ -5,19 +5,23 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <vector>
 
 #include "core/frmTerminal.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_app_info.h"
+#include "fakes/fake_code_pages.h"
 #include "fakes/fake_control_host.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_keystroke_sender.h"
 #include "fakes/fake_popup_menu.h"
 #include "fakes/fake_registry.h"
+#include "fakes/fake_registry_watch.h"
 #include "fakes/fake_serial_control.h"
 #include "fakes/fake_settings_store.h"
 #include "fakes/fake_shell_notify.h"
+#include "fakes/fake_timer.h"
 
 namespace corvanta::test {
 
@@ -41,8 +45,20 @@ struct Rig {
     FakeDialogs dialogs;
     FakeRegistry registry;
     FakeAppInfo app;
+    FakeTimer record_gap_timer;
+    FakeCodePages code_pages;
+    FakeRegistryWatch registry_watch;
+    std::vector<OutputSettings> applied;  // what the typing side was handed, in order
     TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form, comm, tray, store, keys, ansi, Services()};
+    frmTerminal terminal{form,
+                         comm,
+                         tray,
+                         store,
+                         keys,
+                         ansi,
+                         Services(),
+                         {&record_gap_timer, &code_pages, &registry_watch,
+                          [this](const OutputSettings& settings) { applied.push_back(settings); }}};
 
     // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.
     struct Unload {
