@@ -62,14 +62,15 @@ void frmTerminal::Form_Load() {
     form_.SetIcon(form_.LoadResIcon(kProgramIconResource));
 
     // Read before the port opens, so that the first bytes are already shaped; a refusal is shown below.
+    // Watched first, so that no change slips in between the read and the watch.
     std::optional<std::vector<RefusedValue>> refused;
     if (output_) {
-        LoadOutputSettings();
-        refused = refused_output_values_;
         if (output_services_.watch != nullptr) {
             output_services_.watch->Watch({{kOutputUserRoot, kOutputUserPath}, {kOutputPolicyRoot, kOutputPolicyPath}},
                                           [this] { LoadOutputSettings(); });
         }
+        LoadOutputSettings();
+        refused = refused_output_values_;
     }
 
     const std::optional<Text> port_failure = OpenPortFromStore();

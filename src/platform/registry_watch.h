@@ -20,8 +20,8 @@ class RegistryWatch {
   public:
     virtual ~RegistryWatch() = default;
 
-    // Starts watching the keys, those that do not exist yet included; replaces an earlier watch. on_change runs on
-    // the UI thread from its message loop, never from inside Watch.
+    // Starts watching the keys, those that do not exist yet included; replaces an earlier watch. Any change made
+    // after Watch returns is reported. on_change runs on the UI thread from its message loop, never inside Watch.
     virtual void Watch(std::vector<RegKeyPath> keys, std::function<void()> on_change) = 0;
 };
 

@@ -266,8 +266,8 @@ TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
     }
 }
 
-// The form reads the values at start, names refused ones once after the port's message, and applies a change
-// from the next scan on, without a restart.
+// The form reads the values at start, names refused ones once after the port's message, applies a change from
+// the next scan on, without a restart, and types the suffix of a scan without a line end when the gap passes.
 TEST(frmTerminalOutput, ShapesScansAndFollowsChanges) {
     test::Rig rig;
     PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "Suffix", "\\t#");
@@ -284,7 +284,9 @@ TEST(frmTerminalOutput, ShapesScansAndFollowsChanges) {
     PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "LineEnd", "none");
     rig.registry_watch.Change();
     rig.comm.Receive("B2\r");
-    EXPECT_EQ(rig.keys.texts, (std::vector<Text>{u"A1\t#\r", u"B2\t#"}));
+    rig.comm.Receive("C3");
+    rig.record_gap_timer.Fire();
+    EXPECT_EQ(rig.keys.texts, (std::vector<Text>{u"A1\t#\r", u"B2\t#", u"C3", u"\t#"}));
     EXPECT_EQ(rig.form.message_boxes.size(), 1u) << "the same refusal is not named again";
 }
 
