@@ -25,8 +25,9 @@ std::string Shown(const std::vector<std::string>& reads) {
     for (const std::string& read : reads) {
         shown += "[";
         for (unsigned char byte : read) {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
             shown += byte >= 0x20 && byte < 0x7F ? std::string(1, static_cast<char>(byte))
-                                                 : "\\x" + std::to_string(byte / 16) + "0123456789ABCDEF"[byte % 16];
+                                                 : std::string{'\\', 'x', kDigits[byte / 16], kDigits[byte % 16]};
         }
         shown += "]";
     }
@@ -106,6 +107,16 @@ TEST(OutputDecoder, SplitCharactersAndInvalidUtf8) {
         }
         EXPECT_EQ(texts, c.texts) << (c.code_page ? "Shift_JIS " : "UTF-8 ") << Shown(c.reads);
     }
+    // Wherever a read ends, the text is the same as from one read.
+    const std::string stream = "a\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x98\x80\xFF\xE6\xBCz\xF4\x90\x80\xC3";
+    for (size_t split = 0; split <= stream.size(); ++split) {
+        TextDecoder whole(nullptr);
+        TextDecoder pieces(nullptr);
+        const std::vector<std::string> reads = {stream.substr(0, split), stream.substr(split)};
+        Text text = pieces.Decode(reads[0]);
+        text += pieces.Decode(reads[1]);
+        EXPECT_EQ(text, whole.Decode(stream)) << "UTF-8 " << Shown(reads);
+    }
 }
 
 OutputSettings Shaping(Text prefix, Text suffix, std::optional<Text> line_end = std::nullopt) {
@@ -161,6 +172,23 @@ TEST(OutputRecords, ShapedPerRecord) {
             typed.push_back(shaper.Shape(splitter.Split(read)));
         }
         EXPECT_EQ(typed, c.typed) << c.label << ": " << Shown(c.reads) << " typed " << Shown(typed);
+    }
+    // Wherever a read ends, the same text is typed in all.
+    const Text stream = u"\r\nab\x1D\r\n\ncd\r\r\n";
+    const std::pair<const char*, OutputSettings> all[] = {
+        {"prefix and suffix", Shaping(u">", u"<")}, {"tab", Shaping(u">", u"<", u"\t")}, {"GS map", Gs1Map()}};
+    for (const auto& [label, settings] : all) {
+        for (size_t split = 0; split <= stream.size(); ++split) {
+            RecordSplitter splitter;
+            RecordShaper shaper;
+            shaper.SetSettings(settings);
+            Text typed = shaper.Shape(splitter.Split(stream.substr(0, split)));
+            typed += shaper.Shape(splitter.Split(stream.substr(split)));
+            RecordSplitter whole_splitter;
+            RecordShaper whole;
+            whole.SetSettings(settings);
+            EXPECT_EQ(typed, whole.Shape(whole_splitter.Split(stream))) << label << ": split after " << split;
+        }
     }
 }
 
