@@ -56,7 +56,13 @@ Text OutputPipeline::Receive(std::string_view bytes) {
 }
 
 Text OutputPipeline::GapElapsed() {
-    Text end = shaper_.EndRecord();
+    Text end;
+    // The suffix comes after the record's last character: half a character cannot wait for the next record.
+    const OutputSettings& settings = shaper_.Settings();
+    if (shaper_.InRecord() && !(settings.prefix.empty() && settings.suffix.empty())) {
+        end = shaper_.Shape(splitter_.Split(decoder_.Flush()));
+    }
+    end += shaper_.EndRecord();
     SwitchEncoding();
     return end;
 }

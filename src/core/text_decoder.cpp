@@ -123,4 +123,9 @@ Text TextDecoder::Decode(std::string_view bytes) {
     return all.empty() ? Text() : code_page_->ToText(all);
 }
 
+Text TextDecoder::Flush() {
+    // Held bytes are always the start of a character that never ended.
+    return held_.empty() ? Text() : (held_.clear(), Text(u"\uFFFD"));
+}
+
 }  // namespace corvanta

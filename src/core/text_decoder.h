@@ -22,6 +22,9 @@ class TextDecoder {
     // U+FFFD, one for each maximal ill-formed part, so that bad input stays visible.
     Text Decode(std::string_view bytes);
 
+    // The bytes held back, as the end of the stream: U+FFFD for the incomplete character.
+    Text Flush();
+
   private:
     const AnsiCodePage* code_page_;
     std::string held_;

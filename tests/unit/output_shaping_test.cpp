@@ -220,6 +220,12 @@ TEST(OutputPipeline, RecordGapOnTheTimer) {
     pipeline.SetSettings(utf8);
     EXPECT_EQ(pipeline.Receive("\xC3"), u"");
     EXPECT_EQ(pipeline.Receive("\xBC"), u"\u00FC");
+
+    utf8.suffix = u">";
+    pipeline.SetSettings(utf8);
+    EXPECT_EQ(pipeline.GapElapsed(), u"");
+    EXPECT_EQ(pipeline.Receive("5\xC3"), u"5");
+    EXPECT_EQ(pipeline.GapElapsed(), u"\uFFFD>") << "a character cut short by the pause stays in its record";
 }
 
 void PutString(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, std::string text) {
