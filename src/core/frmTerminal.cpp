@@ -9,34 +9,14 @@
 
 namespace corvanta {
 
-namespace {
-
-// The number of bytes at the end of `bytes` that start a double-byte character whose trail byte has not come
-// yet (0 or 1). Trail bytes can take lead-byte values, so the block is walked from its start, which is always
-// a character boundary.
-size_t IncompleteTail(const AnsiCodePage& ansi, std::string_view bytes) {
-    size_t i = 0;
-    while (i < bytes.size()) {
-        if (!ansi.IsLeadByte(static_cast<unsigned char>(bytes[i]))) {
-            ++i;
-        } else if (i + 1 < bytes.size()) {
-            i += 2;
-        } else {
-            return 1;
-        }
-    }
-    return 0;
-}
-
-}  // namespace
-
 frmTerminal::frmTerminal(FormHost& form,
                          SerialControl& comm,
                          corvanta::TrayArea& tray,
                          SettingsStore& settings,
                          TypingQueue& queue,
                          AnsiCodePage& ansi,
-                         TerminalMenuServices menu)
+                         TerminalMenuServices menu,
+                         TerminalOutputServices output)
     : MSComm1(comm),
       TrayArea(tray),
       Menu(menu.Menu),
@@ -47,7 +27,13 @@ frmTerminal::frmTerminal(FormHost& form,
       dialogs_(menu.dialogs),
       registry_(menu.registry),
       app_(menu.app),
-      unload_(std::move(menu.unload)) {
+      unload_(std::move(menu.unload)),
+      output_services_(std::move(output)),
+      ansi_decoder_(&ansi) {
+    if (output_services_.record_gap_timer != nullptr && output_services_.code_pages != nullptr) {
+        output_.emplace(ansi_, *output_services_.code_pages, *output_services_.record_gap_timer);
+        output_services_.record_gap_timer->SetOnTimer([this] { RecordGap_Timer(); });
+    }
     Menu.Load(kMenuItems);
     MSComm1.SetOnComm([this] { MSComm1_OnComm(); });
     queue_.SetOnRoom([this] { MSComm1_OnComm(); });
@@ -76,6 +62,18 @@ std::optional<Text> frmTerminal::OpenPortFromStore() {
 void frmTerminal::Form_Load() {
     form_.SetIcon(form_.LoadResIcon(kProgramIconResource));
 
+    // Read before the port opens, so that the first bytes are already shaped; a refusal is shown below.
+    // Watched first, so that no change slips in between the read and the watch.
+    std::optional<std::vector<RefusedValue>> refused;
+    if (output_) {
+        if (output_services_.watch != nullptr) {
+            output_services_.watch->Watch({{kOutputUserRoot, kOutputUserPath}, {kOutputPolicyRoot, kOutputPolicyPath}},
+                                          [this] { LoadOutputSettings(); });
+        }
+        LoadOutputSettings();
+        refused = refused_output_values_;
+    }
+
     const std::optional<Text> port_failure = OpenPortFromStore();
 
     // The tray gets the form's own picture object, not a copy; Visible comes last because it adds the icon.
@@ -91,6 +89,29 @@ void frmTerminal::Form_Load() {
     if (port_failure) {
         form_.MsgBox(*port_failure, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
     }
+    if (refused && !refused->empty()) {
+        form_.MsgBox(RefusalMessage(*refused), msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
+    }
+}
+
+void frmTerminal::LoadOutputSettings() {
+    const bool starting = !refused_output_values_.has_value();
+    OutputSettingsRead read = ReadOutputSettings(registry_, ansi_, *output_services_.code_pages);
+    output_->SetSettings(read.settings);
+    if (output_services_.apply) {
+        output_services_.apply(read.settings);
+    }
+    const bool news = refused_output_values_ != read.refused;
+    refused_output_values_ = std::move(read.refused);
+    // At start Form_Load shows it after the port's message; a change that refuses nothing new says nothing.
+    if (!starting && news && !refused_output_values_->empty()) {
+        form_.MsgBox(RefusalMessage(*refused_output_values_), msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
+    }
+}
+
+void frmTerminal::RecordGap_Timer() {
+    // Behind any text the queue turned away, so that a record's end never overtakes its characters.
+    QueueText(output_->GapElapsed());
 }
 
 void frmTerminal::MSComm1_OnComm() {
@@ -115,17 +136,16 @@ void frmTerminal::MSComm1_OnComm() {
 
 void frmTerminal::RelayOnce() {
     // Text the queue turned away goes first; until it has all gone in, new bytes wait in the port's buffer.
-    unqueued_.erase(0, queue_.Enqueue(unqueued_));
+    QueueText({});
     if (!unqueued_.empty()) {
         return;
     }
     // A failing read is not ours to hide: it goes to the caller, and the bytes held from earlier stay.
     const std::string read = MSComm1.Input();
     std::string bytes = std::exchange(unconverted_, {}) + read;
-    // A double-byte character split between two reads is held back and typed whole with the next block.
-    const size_t complete = bytes.size() - IncompleteTail(ansi_, bytes);
+    Text text;
     try {
-        unqueued_ = ansi_.ToText(std::string_view(bytes).substr(0, complete));
+        text = output_ ? output_->Receive(bytes) : ansi_decoder_.Decode(bytes);
     } catch (const std::exception& error) {
         unconverted_ = std::move(bytes);
         if (!std::exchange(conversion_failure_reported_, true)) {
@@ -135,7 +155,11 @@ void frmTerminal::RelayOnce() {
         return;
     }
     conversion_failure_reported_ = false;
-    unconverted_ = bytes.substr(complete);
+    QueueText(text);
+}
+
+void frmTerminal::QueueText(TextView text) {
+    unqueued_.append(text);
     unqueued_.erase(0, queue_.Enqueue(unqueued_));
 }
 

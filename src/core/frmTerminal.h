@@ -4,17 +4,24 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/identity.h"
+#include "core/output_pipeline.h"
+#include "core/output_settings.h"
+#include "core/text_decoder.h"
 #include "core/typing_queue.h"
 #include "platform/ansi_code_page.h"
 #include "platform/app_info.h"
+#include "platform/code_pages.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
 #include "platform/popup_menu.h"
 #include "platform/registry.h"
+#include "platform/registry_watch.h"
 #include "platform/serial_control.h"
 #include "platform/settings_store.h"
+#include "platform/timer.h"
 #include "tray/TrayArea.h"
 
 namespace corvanta {
@@ -41,6 +48,17 @@ struct TerminalMenuServices {
     std::function<void()> unload;
 };
 
+// What shaping the typed text needs (prefix, suffix, line ends, control characters, encoding). Without it,
+// text is typed as it comes, as with no output value set.
+struct TerminalOutputServices {
+    Timer* record_gap_timer = nullptr;
+    const CodePages* code_pages = nullptr;
+    RegistryWatch* watch = nullptr;
+    // Hands the settings that others carry out (key delay, key mode, control characters as themselves) on to
+    // the typing side, at start and after every change.
+    std::function<void(const OutputSettings&)> apply;
+};
+
 // The hidden main form: brings the port and the tray icon up, types every block the port receives into the
 // focused window, offers the tray menu, and closes the port when it unloads. It owns nothing; the services
 // outlive it.
@@ -52,7 +70,8 @@ class frmTerminal {
                 SettingsStore& settings,
                 TypingQueue& queue,
                 AnsiCodePage& ansi,
-                TerminalMenuServices menu);
+                TerminalMenuServices menu,
+                TerminalOutputServices output = {});
     frmTerminal(const frmTerminal&) = delete;
     frmTerminal& operator=(const frmTerminal&) = delete;
 
@@ -87,6 +106,13 @@ class frmTerminal {
 
     // One turn of the relay: the text the queue turned away, then one read of Input.
     void RelayOnce();
+    // Reads the output values, hands them on and names the refused ones in a message box, unless the same ones
+    // were named last time.
+    void LoadOutputSettings();
+    // The record gap has passed: the suffix of the open record is typed.
+    void RecordGap_Timer();
+    // Queues text behind whatever the queue turned away earlier; what does not fit waits in unqueued_.
+    void QueueText(TextView text);
 
     // Applies the stored port values and opens the port; the description of the first failure, if any.
     std::optional<Text> OpenPortFromStore();
@@ -99,14 +125,19 @@ class frmTerminal {
     Registry& registry_;
     const AppInfo& app_;
     std::function<void()> unload_;
-    // Bytes read but not yet converted: a lead byte of a double-byte code page that came last in a read, waiting
-    // for its trail byte, or a read whose conversion failed, tried again with the next.
+    // Bytes read whose conversion failed, tried again with the next read (a character split between reads is
+    // held by the decoder).
     std::string unconverted_;
     bool conversion_failure_reported_ = false;
     // Converted text the queue had no room for; it goes before anything read later.
     Text unqueued_;
     bool relaying_ = false;
     bool relay_again_ = false;
+    TerminalOutputServices output_services_;
+    std::optional<OutputPipeline> output_;
+    std::optional<std::vector<RefusedValue>> refused_output_values_;
+    // Without output services: a lead byte of a double-byte code page that came last in a read.
+    TextDecoder ansi_decoder_;
 };
 
 }  // namespace corvanta

@@ -160,6 +160,9 @@ std::vector<InputEvent> PlanKeystrokes(TextView text,
                 break;
         }
         if (IsUntypedControl(unit)) {
+            if (state.controls_as_unicode) {
+                plan.Unicode(unit);
+            }
             continue;
         }
         if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {

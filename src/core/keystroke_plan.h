@@ -61,6 +61,9 @@ struct InputEvent {
 // What carries over from one text to the next.
 struct KeystrokeState {
     bool after_cr = false;  // the last character handed over was CR: an LF right after it is the same line break
+    // Set by the owner: the control characters otherwise left out are typed as Unicode units, for targets that
+    // keep them (the GS separators of GS1 codes).
+    bool controls_as_unicode = false;
 };
 
 // The events that type `text` on `layout`: CR, TAB, BS and ESC as their keys, LF as Enter unless it directly

@@ -12,6 +12,7 @@ Exit status: 0 passed, 1 failed, 77 skipped.
 import argparse
 import fcntl
 import os
+import re
 import shutil
 import signal
 import struct
@@ -29,6 +30,7 @@ READY_TIMEOUT = 30
 TYPING_TIMEOUT = 10
 SETTINGS_KEY = r"HKCU\Software\Corvanta"
 PROPERTIES_KEY = SETTINGS_KEY + r"\Properties"
+OUTPUT_KEY = SETTINGS_KEY + r"\Output"
 RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 SPOOLER_PORTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports"
 MENU = ["CommPort Properties", "Run at Start Windows", "-", "About", "Exit"]
@@ -529,6 +531,40 @@ def case_relay_ansi(s):
     """Bytes above 127 are characters of the ANSI code page (1252 under Wine): E9 is é, 80 is €."""
     s.clear_settings()
     relay_and_expect(s, b"\xe9\x80", "\u00e9\u20ac")
+
+
+def case_shaped_output(s):
+    """With Suffix, LineEnd=tab, Encoding=utf-8 and a GS map set, a GS1 scan arrives shaped; a LineEnd changed
+    while the program runs applies to a later scan without a restart."""
+    s.clear_settings()
+    for name, data in (("Suffix", "#"), ("LineEnd", "tab"), ("Encoding", "utf-8"),
+                       ("ControlCharacters", "\\x1d=|;\\x04=")):
+        s.reg_add(OUTPUT_KEY, name, data)
+    s.start_program()
+    s.wait_ready()
+    check(not s.message_boxes("Corvanta"), "the output values were refused: "
+          + "; ".join(s.message_text(box) for box in s.message_boxes("Corvanta")))
+    s.start_recorder()
+    first = "01|10AB\u00e9\u6f22#\t"
+    # The UTF-8 character is split between two writes.
+    s.send("COM1", b"01\x1d10AB\xc3")
+    s.send("COM1", b"\xa9\xe6\xbc\xa2\x04\r\n")
+    s.expect_typed(first, "a GS1 scan with a split UTF-8 character")
+
+    s.reg_add(OUTPUT_KEY, "LineEnd", "enter")
+    # The change arrives through a registry notification: scans go on until one ends with the new line end.
+    scans = []
+
+    def next_scan_shaped_anew():
+        scans.append(1)
+        s.send("COM1", b"X\r")
+        typed = testbed.wait_for(lambda: s.typed().count("X") == len(scans) and s.typed().endswith(("\t", "\n"))
+                                 and s.typed(), TYPING_TIMEOUT, "a whole scan to be typed")
+        return typed.endswith("X#\r\n")
+
+    testbed.wait_for(next_scan_shaped_anew, 30, "a changed LineEnd to apply")
+    typed = s.typed()
+    check(re.fullmatch(re.escape(first) + r"(X#\t)*X#\r\n", typed), f"the recording window holds {typed!r}")
 
 
 def case_stored_port_above_10(s):

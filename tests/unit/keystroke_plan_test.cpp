@@ -235,6 +235,7 @@ TEST(KeystrokePlan, CrLfAcrossTexts) {
 }
 
 // Control characters other than the named keys type nothing: as Ctrl-combinations they would fire shortcuts.
+// Asked for, they go as Unicode units, which never fire one.
 TEST(KeystrokePlan, ControlCharactersAreNotTyped) {
     const FakeLayout us = UsLayout();
     const std::map<char16_t, std::string> named = {
@@ -252,6 +253,11 @@ TEST(KeystrokePlan, ControlCharactersAreNotTyped) {
         EXPECT_EQ(Plan(us, Text(1, c)), expected) << "control character U+" << Hex(c);
         EXPECT_EQ(Plan(us, Text(u"a") + c + u"b"), "A " + (expected.empty() ? "" : expected + " ") + "B")
             << "control character U+" << Hex(c) << " between letters";
+        KeystrokeState as_unicode;
+        as_unicode.controls_as_unicode = true;
+        EXPECT_EQ(Describe(PlanKeystrokes(Text(1, c), us, false, as_unicode)),
+                  found == named.end() ? "u" + Hex(c) : expected)
+            << "control character U+" << Hex(c) << " typed as itself";
     }
 }
 

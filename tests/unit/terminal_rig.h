@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <vector>
 
 #include "core/frmTerminal.h"
 #include "core/typing_queue.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_app_info.h"
+#include "fakes/fake_code_pages.h"
 #include "fakes/fake_control_host.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_focus_window.h"
@@ -18,6 +20,7 @@
 #include "fakes/fake_keystroke_sender.h"
 #include "fakes/fake_popup_menu.h"
 #include "fakes/fake_registry.h"
+#include "fakes/fake_registry_watch.h"
 #include "fakes/fake_settings_store.h"
 #include "fakes/fake_shell_notify.h"
 #include "fakes/fake_timer.h"
@@ -62,8 +65,20 @@ struct Rig {
     FakeDialogs dialogs;
     FakeRegistry registry;
     FakeAppInfo app;
+    FakeTimer record_gap_timer;
+    FakeCodePages code_pages;
+    FakeRegistryWatch registry_watch;
+    std::vector<OutputSettings> applied;  // what the typing side was handed, in order
     TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form, comm, tray, store, queue, ansi, Services()};
+    frmTerminal terminal{form,
+                         comm,
+                         tray,
+                         store,
+                         queue,
+                         ansi,
+                         Services(),
+                         {&record_gap_timer, &code_pages, &registry_watch,
+                          [this](const OutputSettings& settings) { applied.push_back(settings); }}};
 
     // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.
     struct Unload {

@@ -11,6 +11,7 @@
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_ansi_code_page.h"
 #include "platform/win32/win32_app_info.h"
+#include "platform/win32/win32_code_pages.h"
 #include "platform/win32/win32_control_host.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_error.h"
@@ -20,6 +21,7 @@
 #include "platform/win32/win32_popup_menu.h"
 #include "platform/win32/win32_process_launcher.h"
 #include "platform/win32/win32_registry.h"
+#include "platform/win32/win32_registry_watch.h"
 #include "platform/win32/win32_serial_device.h"
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_shell_notify.h"
@@ -70,8 +72,17 @@ int Run(HINSTANCE instance) {
     TypingQueue queue(keys, focus, typing_timer, [&form](TextView message) {
         form.MsgBox(message, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
     });
+    // The output values: shaping happens before the queue; what the queue and the sender carry out is handed on.
+    Win32Timer record_gap_timer;
+    Win32CodePages code_pages;
+    Win32RegistryWatch registry_watch;
+    const auto apply_output = [&keys, &queue](const OutputSettings& output) {
+        keys.SetControlsAsUnicode(output.controls == ControlMode::kUnicode);
+        queue.SetKeyDelay(output.key_delay_ms);
+    };
     frmTerminal terminal(form, comm, tray, settings, queue, ansi,
-                         {menu, dialogs, registry, app, [&form] { form.Unload(); }});
+                         {menu, dialogs, registry, app, [&form] { form.Unload(); }},
+                         {&record_gap_timer, &code_pages, &registry_watch, apply_output});
     form.OnUnload = [&terminal](int16_t& Cancel) { terminal.Form_Unload(Cancel); };
 
     int exit_code = 0;

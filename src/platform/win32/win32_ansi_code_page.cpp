@@ -35,12 +35,12 @@ Text Win32AnsiCodePage::ToText(std::string_view ansi) const {
     Text text;
     if (!ansi.empty()) {
         const int length = Length(ansi.size(), u"MultiByteToWideChar");
-        const int needed = MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, nullptr, 0);
+        const int needed = MultiByteToWideChar(code_page_, 0, ansi.data(), length, nullptr, 0);
         if (needed <= 0) {
             ThrowLastError(u"MultiByteToWideChar");
         }
         text.resize(static_cast<size_t>(needed));
-        if (MultiByteToWideChar(CP_ACP, 0, ansi.data(), length, reinterpret_cast<wchar_t*>(text.data()), needed) !=
+        if (MultiByteToWideChar(code_page_, 0, ansi.data(), length, reinterpret_cast<wchar_t*>(text.data()), needed) !=
             needed) {
             ThrowLastError(u"MultiByteToWideChar");
         }
@@ -60,12 +60,13 @@ std::string Win32AnsiCodePage::ToAnsi(TextView text) const {
     const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
     // No best fit: Windows would otherwise turn look-alikes into other characters (Omega into "O", a
     // full-width quote into a real one); what the code page lacks becomes "?".
-    const int needed = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, nullptr);
+    const int needed =
+        WideCharToMultiByte(code_page_, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0) {
         ThrowLastError(u"WideCharToMultiByte");
     }
     ansi.resize(static_cast<size_t>(needed));
-    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, ansi.data(), needed, nullptr, nullptr) !=
+    if (WideCharToMultiByte(code_page_, WC_NO_BEST_FIT_CHARS, wide, length, ansi.data(), needed, nullptr, nullptr) !=
         needed) {
         ThrowLastError(u"WideCharToMultiByte");
     }
@@ -73,7 +74,7 @@ std::string Win32AnsiCodePage::ToAnsi(TextView text) const {
 }
 
 bool Win32AnsiCodePage::IsLeadByte(unsigned char byte) const {
-    return IsDBCSLeadByte(byte) != FALSE;
+    return IsDBCSLeadByteEx(code_page_, byte) != FALSE;
 }
 
 unsigned Win32AnsiCodePage::CodePage() {

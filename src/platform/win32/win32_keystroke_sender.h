@@ -11,6 +11,9 @@ class Win32KeystrokeSender : public KeystrokeSender {
   public:
     SendResult SendKeys(TextView text) override;
 
+    // Control characters other than CR, LF, TAB, BS and ESC typed as Unicode units instead of left out.
+    void SetControlsAsUnicode(bool on) { state_.controls_as_unicode = on; }
+
   private:
     KeystrokeState state_;
 };

@@ -1,0 +1,324 @@
+#include "core/output_settings.h"
+
+#include <cstring>
+#include <string>
+#include <utility>
+
+namespace corvanta {
+
+namespace {
+
+constexpr uint32_t kKeyRead = 0x20019;  // KEY_READ
+// Longer data is not a setting anyone meant: refused rather than read.
+constexpr uint32_t kMaxValueBytes = 64 * 1024;
+constexpr uint32_t kMaxKeyDelayMs = 1000;
+constexpr uint32_t kMaxRecordGapMs = 60000;
+
+struct RawValue {
+    uint32_t type = reg::kRegNone;
+    std::string data;
+    bool too_long = false;
+};
+
+// The value's type and bytes, or nothing when the key or the value is missing.
+std::optional<RawValue> QueryValue(Registry& registry,
+                                   const AnsiCodePage& ansi,
+                                   RegKey root,
+                                   TextView path,
+                                   const std::string& name) {
+    RegKey key = reg::kNoKey;
+    if (registry.RegOpenKeyExA(root, ansi.ToAnsi(path), 0, kKeyRead, &key) != reg::kErrorSuccess) {
+        return std::nullopt;
+    }
+    std::optional<RawValue> value;
+    RawValue raw;
+    uint32_t size = 0;
+    if (registry.RegQueryValueExA(key, name, nullptr, &raw.type, nullptr, &size) == reg::kErrorSuccess) {
+        if (size > kMaxValueBytes) {
+            raw.too_long = true;
+            value = std::move(raw);
+        } else {
+            raw.data.resize(size);
+            // Replaced between the two calls by a longer value: read as unreadable rather than cut short.
+            if (registry.RegQueryValueExA(key, name, nullptr, &raw.type, raw.data.data(), &size) ==
+                reg::kErrorSuccess) {
+                raw.data.resize(size);
+                value = std::move(raw);
+            }
+        }
+    }
+    registry.RegCloseKey(key);
+    return value;
+}
+
+Text TypeName(uint32_t type) {
+    switch (type) {
+        case reg::kRegSz:
+            return u"REG_SZ";
+        case reg::kRegExpandSz:
+            return u"REG_EXPAND_SZ";
+        case reg::kRegBinary:
+            return u"REG_BINARY";
+        case reg::kRegDword:
+            return u"REG_DWORD";
+        case reg::kRegMultiSz:
+            return u"REG_MULTI_SZ";
+        default:
+            return AsciiText("type " + std::to_string(type));
+    }
+}
+
+Text StringOf(const RawValue& value, const AnsiCodePage& ansi) {
+    if (value.type != reg::kRegSz) {
+        throw Error(u"it is " + TypeName(value.type) + u", not REG_SZ");
+    }
+    const size_t nul = value.data.find('\0');
+    return ansi.ToText(std::string_view(value.data).substr(0, nul));
+}
+
+uint32_t DwordOf(const RawValue& value) {
+    if (value.type != reg::kRegDword || value.data.size() != 4) {
+        throw Error(u"it is " + TypeName(value.type) + u", not REG_DWORD");
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(value.data.data());
+    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+char16_t Lower(char16_t unit) {
+    return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+}
+
+bool IsWord(TextView text, TextView word) {
+    if (text.size() != word.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (Lower(text[i]) != word[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int HexDigit(char16_t unit) {
+    if (unit >= u'0' && unit <= u'9') {
+        return unit - u'0';
+    }
+    if (Lower(unit) >= u'a' && Lower(unit) <= u'f') {
+        return Lower(unit) - u'a' + 10;
+    }
+    return -1;
+}
+
+Text Quoted(TextView text) {
+    return u"\"" + Text(text) + u"\"";
+}
+
+std::map<char16_t, Text> ParseControlMap(TextView value) {
+    std::map<char16_t, Text> map;
+    size_t start = 0;
+    while (start <= value.size()) {
+        size_t end = value.find(u';', start);
+        if (end == TextView::npos) {
+            end = value.size();
+        }
+        const TextView entry = value.substr(start, end - start);
+        start = end + 1;
+        if (entry.empty()) {
+            continue;
+        }
+        const size_t equals = entry.find(u'=');
+        if (equals == TextView::npos) {
+            throw Error(u"the entry " + Quoted(entry) + u" has no \"=\"");
+        }
+        const Text character = Unescape(entry.substr(0, equals));
+        if (character.size() != 1 || !(IsOtherControl(character[0]) || character[0] == u'\t' || character[0] == u'\b' ||
+                                       character[0] == u'\x1B')) {
+            throw Error(u"the entry " + Quoted(entry) +
+                        u" does not start with one control character other than CR or LF (such as \\x1d)");
+        }
+        if (!map.emplace(character[0], Unescape(entry.substr(equals + 1))).second) {
+            throw Error(u"the entry " + Quoted(entry) + u" names a character a second time");
+        }
+    }
+    if (map.empty()) {
+        throw Error(u"it is neither drop, unicode nor a list such as \\x1d=|;\\x04=");
+    }
+    return map;
+}
+
+uint32_t ParseCodePage(TextView value, const CodePages& code_pages) {
+    if (IsWord(value, u"ansi")) {
+        return 0;
+    }
+    if (IsWord(value, u"utf-8") || IsWord(value, u"utf8")) {
+        return kUtf8CodePage;
+    }
+    uint32_t number = 0;
+    for (char16_t unit : value) {
+        if (unit < u'0' || unit > u'9' || number > 0xFFFF) {
+            throw Error(Quoted(value) + u" is neither ansi, utf-8 nor a code page number");
+        }
+        number = number * 10 + (unit - u'0');
+    }
+    if (value.empty() || number == 0 || number > 0xFFFF) {
+        throw Error(Quoted(value) + u" is neither ansi, utf-8 nor a code page number");
+    }
+    if (number != kUtf8CodePage) {
+        code_pages.Open(number);
+    }
+    return number;
+}
+
+void ParseValue(std::u16string_view name,
+                const RawValue& raw,
+                const AnsiCodePage& ansi,
+                const CodePages& code_pages,
+                OutputSettings& settings) {
+    if (name == u"Prefix") {
+        settings.prefix = Unescape(StringOf(raw, ansi));
+    } else if (name == u"Suffix") {
+        settings.suffix = Unescape(StringOf(raw, ansi));
+    } else if (name == u"LineEnd") {
+        const Text value = StringOf(raw, ansi);
+        if (IsWord(value, u"enter")) {
+            settings.line_end.reset();
+        } else if (IsWord(value, u"tab")) {
+            settings.line_end = u"\t";
+        } else if (IsWord(value, u"none")) {
+            settings.line_end = Text();
+        } else {
+            settings.line_end = Unescape(value);
+        }
+    } else if (name == u"ControlCharacters") {
+        const Text value = StringOf(raw, ansi);
+        if (IsWord(value, u"drop")) {
+            settings.controls = ControlMode::kDrop;
+        } else if (IsWord(value, u"unicode")) {
+            settings.controls = ControlMode::kUnicode;
+        } else {
+            settings.control_map = ParseControlMap(value);
+            settings.controls = ControlMode::kMap;
+        }
+    } else if (name == u"Encoding") {
+        settings.code_page = ParseCodePage(StringOf(raw, ansi), code_pages);
+    } else if (name == u"KeyDelay") {
+        const uint32_t delay = DwordOf(raw);
+        if (delay > kMaxKeyDelayMs) {
+            throw Error(AsciiText(std::to_string(delay) + " ms is more than " + std::to_string(kMaxKeyDelayMs)));
+        }
+        settings.key_delay_ms = delay;
+    } else if (name == u"KeyMode") {
+        const Text value = StringOf(raw, ansi);
+        if (IsWord(value, u"layout")) {
+            settings.key_mode = KeyModeSetting::kLayout;
+        } else if (IsWord(value, u"unicode")) {
+            settings.key_mode = KeyModeSetting::kUnicode;
+        } else if (IsWord(value, u"scancode")) {
+            settings.key_mode = KeyModeSetting::kScanCode;
+        } else {
+            throw Error(Quoted(value) + u" is neither layout, unicode nor scancode");
+        }
+    } else if (name == u"RecordGap") {
+        const uint32_t gap = DwordOf(raw);
+        if (gap == 0 || gap > kMaxRecordGapMs) {
+            throw Error(AsciiText(std::to_string(gap) + " ms is not between 1 and " + std::to_string(kMaxRecordGapMs)));
+        }
+        settings.record_gap_ms = gap;
+    }
+}
+
+}  // namespace
+
+bool IsOtherControl(char16_t unit) {
+    const bool keyed = unit == u'\r' || unit == u'\n' || unit == u'\t' || unit == u'\b' || unit == u'\x1B';
+    return !keyed && (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F));
+}
+
+Text Unescape(TextView value) {
+    Text text;
+    for (size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != u'\\') {
+            text.push_back(value[i]);
+            continue;
+        }
+        if (++i == value.size()) {
+            throw Error(u"a \\ ends the text (write \\\\ for a backslash)");
+        }
+        switch (value[i]) {
+            case u'r':
+                text.push_back(u'\r');
+                break;
+            case u'n':
+                text.push_back(u'\n');
+                break;
+            case u't':
+                text.push_back(u'\t');
+                break;
+            case u'e':
+                text.push_back(u'\x1B');
+                break;
+            case u'\\':
+                text.push_back(u'\\');
+                break;
+            case u'x':
+            case u'u': {
+                const size_t digits = value[i] == u'x' ? 2 : 4;
+                uint32_t unit = 0;
+                for (size_t k = 1; k <= digits; ++k) {
+                    const int digit = i + k < value.size() ? HexDigit(value[i + k]) : -1;
+                    if (digit < 0) {
+                        throw Error(u"\\" + Text(1, value[i]) + u" needs " + AsciiText(std::to_string(digits)) +
+                                    u" hexadecimal digits");
+                    }
+                    unit = unit * 16 + static_cast<uint32_t>(digit);
+                }
+                text.push_back(static_cast<char16_t>(unit));
+                i += digits;
+                break;
+            }
+            default:
+                throw Error(u"\\" + Text(1, value[i]) + u" is not an escape (write \\\\ for a backslash)");
+        }
+    }
+    return text;
+}
+
+OutputSettingsRead ReadOutputSettings(Registry& registry, const AnsiCodePage& ansi, const CodePages& code_pages) {
+    OutputSettingsRead read;
+    for (const char16_t* name : kOutputValueNames) {
+        const std::string ansi_name = ansi.ToAnsi(name);
+        bool from_policy = true;
+        std::optional<RawValue> raw = QueryValue(registry, ansi, kOutputPolicyRoot, kOutputPolicyPath, ansi_name);
+        if (!raw) {
+            from_policy = false;
+            raw = QueryValue(registry, ansi, kOutputUserRoot, kOutputUserPath, ansi_name);
+        }
+        if (!raw) {
+            continue;
+        }
+        // A value is parsed into a copy, so a refused one leaves nothing half-set.
+        OutputSettings parsed = read.settings;
+        try {
+            if (raw->too_long) {
+                throw Error(AsciiText("it is longer than " + std::to_string(kMaxValueBytes) + " bytes"));
+            }
+            ParseValue(name, *raw, ansi, code_pages, parsed);
+            read.settings = std::move(parsed);
+        } catch (const Error& error) {
+            read.refused.push_back({Text(name) + (from_policy ? u" (policy)" : u""), error.Description()});
+        }
+    }
+    return read;
+}
+
+Text RefusalMessage(const std::vector<RefusedValue>& refused) {
+    Text message = u"These output settings were not used; their defaults apply instead:";
+    for (const RefusedValue& value : refused) {
+        message += u"\r\n" + value.name + u": " + value.reason + u".";
+    }
+    return message;
+}
+
+}  // namespace corvanta

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/ansi_code_page.h"
+
+namespace corvanta {
+
+// Conversion with a code page named by its number, for devices that send text in another code page than the
+// system's ANSI one.
+class CodePages {
+  public:
+    virtual ~CodePages() = default;
+
+    // A converter for the code page. Throws Error saying why when the system cannot convert with it (unknown or
+    // not installed), or when its characters can be longer than two bytes: a character split between two reads
+    // is only held back whole for single- and double-byte code pages.
+    virtual std::unique_ptr<AnsiCodePage> Open(uint32_t code_page) const = 0;
+};
+
+}  // namespace corvanta

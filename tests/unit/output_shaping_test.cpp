@@ -1,0 +1,369 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/output_pipeline.h"
+#include "core/output_records.h"
+#include "core/output_settings.h"
+#include "core/text_decoder.h"
+#include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_code_pages.h"
+#include "fakes/fake_registry.h"
+#include "fakes/fake_timer.h"
+#include "unit/terminal_rig.h"
+
+namespace corvanta {
+namespace {
+
+std::string Shown(const std::vector<std::string>& reads) {
+    std::string shown;
+    for (const std::string& read : reads) {
+        shown += "[";
+        for (unsigned char byte : read) {
+            static constexpr char kDigits[] = "0123456789ABCDEF";
+            shown += byte >= 0x20 && byte < 0x7F ? std::string(1, static_cast<char>(byte))
+                                                 : std::string{'\\', 'x', kDigits[byte / 16], kDigits[byte % 16]};
+        }
+        shown += "]";
+    }
+    return shown;
+}
+
+std::string Shown(const std::vector<Text>& texts) {
+    std::vector<std::string> utf8;
+    for (const Text& text : texts) {
+        utf8.push_back(ToUtf8(text));
+    }
+    return Shown(utf8);
+}
+
+// Escapes are the only notation: everything else is typed as it stands, and a bad escape is refused, not guessed.
+TEST(OutputUnescape, EscapesAndLiterals) {
+    const struct {
+        Text value;
+        Text expected;  // empty with refused set
+        bool refused = false;
+    } cases[] = {
+        {u"abc", u"abc"},
+        {u"\\r\\n\\t\\e\\\\", u"\r\n\t\x1B\\"},
+        {u"\\x1d\\x1D|\\u00e9\\u20AC", u"\x1D\x1D|\u00E9\u20AC"},
+        {u"{ENTER}+^%~", u"{ENTER}+^%~"},
+        {u"\\x0", u"", true},
+        {u"\\xg0", u"", true},
+        {u"\\u12", u"", true},
+        {u"\\q", u"", true},
+        {u"end\\", u"", true},
+    };
+    for (const auto& c : cases) {
+        if (c.refused) {
+            EXPECT_THROW(Unescape(c.value), Error) << "value: " << ToUtf8(c.value);
+        } else {
+            EXPECT_EQ(Unescape(c.value), c.expected) << "value: " << ToUtf8(c.value);
+        }
+    }
+}
+
+// A character split between reads is typed whole with the next read, in UTF-8 and in a double-byte code page;
+// invalid UTF-8 shows as U+FFFD, one for each ill-formed part.
+TEST(OutputDecoder, SplitCharactersAndInvalidUtf8) {
+    FakeAnsiCodePage shift_jis;
+    shift_jis.double_byte = true;
+    const struct {
+        const AnsiCodePage* code_page;  // null: UTF-8
+        std::vector<std::string> reads;
+        std::vector<Text> texts;
+    } cases[] = {
+        {nullptr, {"a\xC3", "\xA9"}, {u"a", u"\u00E9"}},
+        {nullptr, {"\xE6", "\xBC", "\xA2!"}, {u"", u"", u"\u6F22!"}},
+        {nullptr, {"\xF0\x9F", "\x98\x80"}, {u"", u"\U0001F600"}},
+        {nullptr,
+         {"\xFF",
+          "a\x80"
+          "b"},
+         {u"\uFFFD", u"a\uFFFDb"}},
+        {nullptr, {"\xC0\xAF\xED\xA0\x80"}, {u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"}},
+        {nullptr,
+         {"\xE6\xBC"
+          "a"},
+         {u"\uFFFDa"}},
+        {nullptr, {"\xF4\x90\x80\x80"}, {u"\uFFFD\uFFFD\uFFFD\uFFFD"}},
+        {&shift_jis,
+         {"A\x93",
+          "\xFA"
+          "B"},
+         {u"A", u"\u65E5B"}},
+        {&shift_jis, {"\x81\x81\x93", "\xFA"}, {u"\u30FB", u"\u65E5"}},
+    };
+    for (const auto& c : cases) {
+        TextDecoder decoder(c.code_page);
+        std::vector<Text> texts;
+        for (const std::string& read : c.reads) {
+            texts.push_back(decoder.Decode(read));
+        }
+        EXPECT_EQ(texts, c.texts) << (c.code_page ? "Shift_JIS " : "UTF-8 ") << Shown(c.reads);
+    }
+    // Wherever a read ends, the text is the same as from one read.
+    const std::string stream = "a\xC3\xA9\xE6\xBC\xA2\xF0\x9F\x98\x80\xFF\xE6\xBCz\xF4\x90\x80\xC3";
+    for (size_t split = 0; split <= stream.size(); ++split) {
+        TextDecoder whole(nullptr);
+        TextDecoder pieces(nullptr);
+        const std::vector<std::string> reads = {stream.substr(0, split), stream.substr(split)};
+        Text text = pieces.Decode(reads[0]);
+        text += pieces.Decode(reads[1]);
+        EXPECT_EQ(text, whole.Decode(stream)) << "UTF-8 " << Shown(reads);
+    }
+}
+
+OutputSettings Shaping(Text prefix, Text suffix, std::optional<Text> line_end = std::nullopt) {
+    OutputSettings settings;
+    settings.prefix = std::move(prefix);
+    settings.suffix = std::move(suffix);
+    settings.line_end = std::move(line_end);
+    return settings;
+}
+
+OutputSettings Gs1Map() {
+    OutputSettings settings;
+    settings.controls = ControlMode::kMap;
+    settings.control_map = {{u'\x1D', u"|"}, {u'\x04', u""}};
+    return settings;
+}
+
+// Prefix before a record's first typed character, suffix after its last, then the line end as set; CR LF is one
+// line end, also split between reads; with nothing set the text comes out as it went in.
+TEST(OutputRecords, ShapedPerRecord) {
+    OutputSettings unicode;
+    unicode.controls = ControlMode::kUnicode;
+    const struct {
+        const char* label;
+        OutputSettings settings;
+        std::vector<Text> reads;
+        std::vector<Text> typed;
+    } cases[] = {
+        {"defaults", {}, {Text(u"a\0b\x1D\r\n", 6), u"\r", u"\n"}, {Text(u"a\0b\x1D\r\n", 6), u"\r", u"\n"}},
+        {"suffix, CR LF once", Shaping(u"", u"!"), {u"ab\r\ncd\r", u"\nx"}, {u"ab!\r\ncd!\r", u"\nx"}},
+        {"tab for CR LF split", Shaping(u"", u"", u"\t"), {u"ab\r", u"\ncd\n"}, {u"ab\t", u"cd\t"}},
+        {"prefix per record", Shaping(u">", u""), {u"ab", u"c\nd\n"}, {u">ab", u"c\n>d\n"}},
+        {"empty line has no prefix", Shaping(u">", u"<", Text()), {u"\r\n\rx\r"}, {u">x<"}},
+        {"GS map, EOT dropped",
+         Gs1Map(),
+         {u"01\x1D"
+          u"10\x04\r"},
+         {u"01|10\r"}},
+        {"dropped control opens no record", Shaping(u">", u"<"), {u"\x04\r"}, {u"\x04\r"}},
+        {"unicode controls kept",
+         unicode,
+         {u"a\x1D"
+          u"b\x7F"},
+         {u"a\x1D"
+          u"b\x7F"}},
+    };
+    for (const auto& c : cases) {
+        RecordSplitter splitter;
+        RecordShaper shaper;
+        shaper.SetSettings(c.settings);
+        std::vector<Text> typed;
+        for (const Text& read : c.reads) {
+            typed.push_back(shaper.Shape(splitter.Split(read)));
+        }
+        EXPECT_EQ(typed, c.typed) << c.label << ": " << Shown(c.reads) << " typed " << Shown(typed);
+    }
+    // Wherever a read ends, the same text is typed in all.
+    const Text stream = u"\r\nab\x1D\r\n\ncd\r\r\n";
+    const std::pair<const char*, OutputSettings> all[] = {
+        {"prefix and suffix", Shaping(u">", u"<")}, {"tab", Shaping(u">", u"<", u"\t")}, {"GS map", Gs1Map()}};
+    for (const auto& [label, settings] : all) {
+        for (size_t split = 0; split <= stream.size(); ++split) {
+            RecordSplitter splitter;
+            RecordShaper shaper;
+            shaper.SetSettings(settings);
+            Text typed = shaper.Shape(splitter.Split(stream.substr(0, split)));
+            typed += shaper.Shape(splitter.Split(stream.substr(split)));
+            RecordSplitter whole_splitter;
+            RecordShaper whole;
+            whole.SetSettings(settings);
+            EXPECT_EQ(typed, whole.Shape(whole_splitter.Split(stream))) << label << ": split after " << split;
+        }
+    }
+}
+
+// A pause of the record gap ends a record: its suffix is typed when the timer fires, and the next byte opens a
+// new one; nothing waits for the gap. New settings wait for the end of the record.
+TEST(OutputPipeline, RecordGapOnTheTimer) {
+    FakeAnsiCodePage ansi;
+    FakeCodePages code_pages;
+    FakeTimer timer;
+    OutputPipeline pipeline(ansi, code_pages, timer);
+
+    EXPECT_EQ(pipeline.Receive("plain"), u"plain");
+    EXPECT_EQ(pipeline.GapElapsed(), u"") << "no suffix";
+
+    OutputSettings settings = Shaping(u"[", u"]");
+    settings.record_gap_ms = 250;
+    pipeline.SetSettings(settings);
+    EXPECT_EQ(pipeline.Receive("12"), u"[12");
+    EXPECT_EQ(timer.delay, 250u);
+    EXPECT_EQ(pipeline.Receive("3"), u"3");
+    pipeline.SetSettings(Shaping(u"<", u">"));  // during the record: from the next one on
+    ASSERT_TRUE(timer.Pending());
+    EXPECT_EQ(pipeline.GapElapsed(), u"]");
+    EXPECT_EQ(pipeline.Receive("4\r"), u"<4>\r");
+    EXPECT_FALSE(timer.Pending()) << "a line end closed the record";
+
+    OutputSettings utf8;
+    utf8.code_page = kUtf8CodePage;
+    pipeline.SetSettings(utf8);
+    EXPECT_EQ(pipeline.Receive("\xC3"), u"");
+    EXPECT_EQ(pipeline.Receive("\xBC"), u"\u00FC");
+
+    utf8.suffix = u">";
+    pipeline.SetSettings(utf8);
+    EXPECT_EQ(pipeline.GapElapsed(), u"");
+    EXPECT_EQ(pipeline.Receive("5\xC3"), u"5");
+    EXPECT_EQ(pipeline.GapElapsed(), u"\uFFFD>") << "a character cut short by the pause stays in its record";
+}
+
+void PutString(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, std::string text) {
+    registry.Put(root, ToUtf8(path), name, reg::kRegSz, text + '\0');
+}
+
+void PutDword(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, uint32_t value) {
+    registry.Put(root, ToUtf8(path), name, reg::kRegDword,
+                 std::string(reinterpret_cast<const char*>(&value), sizeof(value)));
+}
+
+// The policy's value wins over the user's; a value that does not parse keeps its default and is named with why.
+TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
+    FakeAnsiCodePage ansi;
+    FakeCodePages code_pages;
+    FakeRegistry registry;
+    PutString(registry, kOutputUserRoot, kOutputUserPath, "Suffix", "user");
+    PutString(registry, kOutputPolicyRoot, kOutputPolicyPath, "Suffix", "policy\\t");
+    PutString(registry, kOutputUserRoot, kOutputUserPath, "LineEnd", "TAB");
+    PutString(registry, kOutputUserRoot, kOutputUserPath, "ControlCharacters", "\\x1d=|;\\x04=;");
+    PutString(registry, kOutputUserRoot, kOutputUserPath, "Encoding", "932");
+    PutDword(registry, kOutputUserRoot, kOutputUserPath, "KeyDelay", 5);
+    PutString(registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "scancode");
+    PutDword(registry, kOutputPolicyRoot, kOutputPolicyPath, "RecordGap", 40);
+    PutDword(registry, kOutputUserRoot, kOutputUserPath, "RecordGap", 70);
+    const OutputSettingsRead read = ReadOutputSettings(registry, ansi, code_pages);
+    EXPECT_TRUE(read.refused.empty()) << ToUtf8(RefusalMessage(read.refused));
+    OutputSettings expected = Gs1Map();
+    expected.suffix = u"policy\t";
+    expected.line_end = u"\t";
+    expected.code_page = 932;
+    expected.key_delay_ms = 5;
+    expected.key_mode = KeyModeSetting::kScanCode;
+    expected.record_gap_ms = 40;
+    EXPECT_TRUE(read.settings == expected);
+    EXPECT_EQ(registry.OpenKeyCount(), 0u);
+
+    const struct {
+        const char* name;
+        bool dword;
+        std::string text;
+        uint32_t number = 0;
+    } refused[] = {
+        {"Prefix", true, "", 1},
+        {"Suffix", false, "a\\qb"},
+        {"LineEnd", false, "\\x4"},
+        {"ControlCharacters", false, "dorp"},
+        {"ControlCharacters", false, "\\r=x"},
+        {"ControlCharacters", false, "a=b"},
+        {"ControlCharacters", false, "\\x1d=1;\\x1D=2"},
+        {"Encoding", false, "1234"},
+        {"Encoding", false, "utf-16"},
+        {"Encoding", false, "99999999999"},
+        {"KeyDelay", false, "5"},
+        {"KeyDelay", true, "", 100000},
+        {"KeyMode", false, "fast"},
+        {"RecordGap", true, "", 0},
+    };
+    for (const auto& c : refused) {
+        FakeRegistry user;
+        if (c.dword) {
+            PutDword(user, kOutputUserRoot, kOutputUserPath, c.name, c.number);
+        } else {
+            PutString(user, kOutputUserRoot, kOutputUserPath, c.name, c.text);
+        }
+        const OutputSettingsRead result = ReadOutputSettings(user, ansi, code_pages);
+        const std::string label = std::string(c.name) + "=" + (c.dword ? std::to_string(c.number) : c.text);
+        ASSERT_EQ(result.refused.size(), 1u) << label;
+        EXPECT_EQ(ToUtf8(result.refused[0].name), c.name) << label;
+        EXPECT_FALSE(result.refused[0].reason.empty()) << label;
+        EXPECT_TRUE(result.settings == OutputSettings()) << label << ": the default stays";
+    }
+}
+
+// The form reads the values at start, names refused ones once after the port's message, applies a change from
+// the next scan on, without a restart, and types the suffix of a scan without a line end when the gap passes.
+TEST(frmTerminalOutput, ShapesScansAndFollowsChanges) {
+    test::Rig rig;
+    PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "Suffix", "\\t#");
+    PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "fast");
+    rig.terminal.Form_Load();
+    ASSERT_EQ(rig.form.message_boxes.size(), 1u);
+    EXPECT_NE(rig.form.message_boxes[0].prompt.find(u"KeyMode"), Text::npos)
+        << ToUtf8(rig.form.message_boxes[0].prompt);
+    ASSERT_EQ(rig.applied.size(), 1u);
+    EXPECT_EQ(rig.applied[0].suffix, u"\t#");
+    ASSERT_EQ(rig.registry_watch.keys.size(), 2u);
+
+    rig.comm.Receive("A1\r");
+    PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "LineEnd", "none");
+    rig.registry_watch.Change();
+    rig.comm.Receive("B2\r");
+    rig.comm.Receive("C3");
+    rig.record_gap_timer.Fire();
+    EXPECT_EQ(rig.keys.texts, (std::vector<Text>{u"A1\t#\r", u"B2\t#", u"C3", u"\t#"}));
+    EXPECT_EQ(rig.form.message_boxes.size(), 1u) << "the same refusal is not named again";
+}
+
+std::string ReadSourceFile(const std::string& path) {
+    std::ifstream file(std::string(CORVANTA_SOURCE_DIR) + "/" + path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::set<std::string> Matches(const std::string& text, const std::string& pattern) {
+    std::set<std::string> found;
+    const std::regex expression(pattern);
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), expression); it != std::sregex_iterator(); ++it) {
+        found.insert((*it)[1]);
+    }
+    return found;
+}
+
+// Administrators see the values through the policy template: every policy sets a value the program reads under
+// its policy key, every value it reads has a policy, and every text the template names is in its language file.
+TEST(OutputPolicyTemplate, MatchesTheValuesRead) {
+    const std::string admx = ReadSourceFile("packaging/policy/Corvanta.admx");
+    const std::string adml = ReadSourceFile("packaging/policy/en-US/Corvanta.adml");
+    ASSERT_FALSE(admx.empty());
+    ASSERT_FALSE(adml.empty());
+    std::set<std::string> read;
+    for (const char16_t* name : kOutputValueNames) {
+        read.insert(ToUtf8(name));
+    }
+    EXPECT_EQ(Matches(admx, R"re(valueName="([^"]*)")re"), read);
+    EXPECT_EQ(Matches(admx, R"re(<policy name="([^"]*)")re"), read);
+    EXPECT_EQ(Matches(admx, R"re(key="([^"]*)")re"), std::set<std::string>{ToUtf8(kOutputPolicyPath)});
+    EXPECT_EQ(Matches(admx, R"re(class="([^"]*)")re"), std::set<std::string>{"Machine"}) << "the policy key is HKLM's";
+    const std::set<std::string> strings = Matches(adml, R"re(<string id="([^"]*)")re");
+    for (const std::string& id : Matches(admx, R"re(\$\(string\.([^)]*)\))re")) {
+        EXPECT_TRUE(strings.count(id)) << "string " << id << " is missing from the language file";
+    }
+    const std::set<std::string> presentations = Matches(adml, R"re(<presentation id="([^"]*)")re");
+    for (const std::string& id : Matches(admx, R"re(\$\(presentation\.([^)]*)\))re")) {
+        EXPECT_TRUE(presentations.count(id)) << "presentation " << id << " is missing from the language file";
+    }
+}
+
+}  // namespace
+}  // namespace corvanta
