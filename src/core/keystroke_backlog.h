@@ -41,6 +41,7 @@ class KeystrokeBacklog : public KeystrokeSender {
     KeystrokeBacklog& operator=(const KeystrokeBacklog&) = delete;
 
     SendResult SendKeys(TextView text) override;
+    void SetKeyMode(KeyMode mode) override { keys_.SetKeyMode(mode); }
 
     // The text still waiting to be typed.
     TextView Waiting() const { return TextView(waiting_).substr(next_); }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "core/keystroke_plan.h"
 #include "platform/text.h"
 
 namespace corvanta {
@@ -20,6 +21,8 @@ class KeystrokeSender {
   public:
     virtual ~KeystrokeSender() = default;
     virtual SendResult SendKeys(TextView text) = 0;
+    // How the characters of the next texts become keys.
+    virtual void SetKeyMode(KeyMode mode) = 0;
 
     // Whether a window of this program has the focus: its tray menu, a dialog or a message box. Keys typed then
     // would work the program's own controls instead of reaching the user's window.

@@ -11,9 +11,11 @@ namespace corvanta {
 class FakeKeystrokeSender : public KeystrokeSender {
   public:
     SendResult SendKeys(TextView text) override;
+    void SetKeyMode(KeyMode mode) override { key_mode = mode; }
     bool OwnWindowHasFocus() const override { return own_window_focused; }
 
     std::vector<Text> texts;
+    KeyMode key_mode = KeyMode::kLayout;
     bool refuse = false;
     bool own_window_focused = false;
 };

@@ -26,6 +26,7 @@ class Target : public KeystrokeSender {
         }
         return result;
     }
+    void SetKeyMode(KeyMode mode) override { sender.SetKeyMode(mode); }
     bool OwnWindowHasFocus() const override { return sender.OwnWindowHasFocus(); }
 
     FakeKeystrokeSender sender;
