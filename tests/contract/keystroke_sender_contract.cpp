@@ -53,9 +53,12 @@ TEST_P(KeystrokeSenderContract, ReportsEventsAndAcceptance) {
     const SendResult none = sender->SendKeys(u"");
     EXPECT_EQ(none.events, 0u);
     EXPECT_EQ(none.accepted, 0u);
-    const SendResult typed = sender->SendKeys(u"ab");
-    EXPECT_GT(typed.events, 0u);
-    EXPECT_EQ(typed.accepted, typed.events);
+    for (const KeyMode mode : {KeyMode::kLayout, KeyMode::kUnicode, KeyMode::kScanCode}) {
+        sender->SetKeyMode(mode);
+        const SendResult typed = sender->SendKeys(u"ab");
+        EXPECT_GT(typed.events, 0u) << "mode " << static_cast<int>(mode);
+        EXPECT_EQ(typed.accepted, typed.events) << "mode " << static_cast<int>(mode);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSenders,
@@ -224,9 +227,10 @@ class Win32KeystrokeSenderTyping : public testing::Test {
 
     // Sends each text in turn from the sending thread; waits for the edit to show the expectation and finds no
     // modifier left down.
-    void ExpectTyped(const std::vector<Text>& texts, const Text& expected) {
-        std::string input;
+    void ExpectTyped(const std::vector<Text>& texts, const Text& expected, KeyMode mode = KeyMode::kLayout) {
+        std::string input = "mode " + std::to_string(static_cast<int>(mode)) + " ";
         win32::Win32KeystrokeSender sender;
+        sender.SetKeyMode(mode);
         for (const Text& text : texts) {
             input.append("[").append(ToUtf8(text)).append("]");
             SendResult result;
@@ -248,6 +252,38 @@ TEST_F(Win32KeystrokeSenderTyping, DigitsAndEnter) {
 
 TEST_F(Win32KeystrokeSenderTyping, NotationCharactersArriveLiterally) {
     ExpectTyped({u"a+b^c%d~e{f}g[h](i) ABC xyz"}, u"a+b^c%d~e{f}g[h](i) ABC xyz");
+}
+
+// Every mode types the same text; scan codes reach the target as the layout's keys.
+TEST_F(Win32KeystrokeSenderTyping, KeyModes) {
+    for (const KeyMode mode : {KeyMode::kUnicode, KeyMode::kScanCode}) {
+        ASSERT_TRUE(EditTarget::Get().Reset());
+        ExpectTyped({u"aB1! \u00E9{x}\tZ\r\n"}, u"aB1! \u00E9{x}\tZ\r\n", mode);
+    }
+}
+
+// The user's own Shift held while a text comes would capitalise it; it is lifted for the text and still down
+// after it.
+TEST_F(Win32KeystrokeSenderTyping, HeldShiftDoesNotChangeTheText) {
+    const auto shift = [](bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = VK_LSHIFT;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(VK_LSHIFT, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        return SendInput(1, &input, sizeof(INPUT)) == 1;
+    };
+    ASSERT_TRUE(shift(false));
+    win32::Win32KeystrokeSender sender;
+    SendResult result;
+    sending_.Run([&] { result = sender.SendKeys(u"ab1A\r"); });
+    EXPECT_EQ(result.accepted, result.events);
+    EditTarget& target = EditTarget::Get();
+    EXPECT_TRUE(EditTarget::PumpUntil([&] { return target.Contents() == u"ab1A\r\n"; }))
+        << "got: " << ToUtf8(target.Contents());
+    EXPECT_NE(GetAsyncKeyState(VK_LSHIFT) & 0x8000, 0) << "the user's Shift was not given back";
+    ASSERT_TRUE(shift(true));
+    EXPECT_TRUE(EditTarget::PumpUntil([] { return !AnyModifierDown(); }));
 }
 
 TEST_F(Win32KeystrokeSenderTyping, CharactersWithoutAKey) {
@@ -302,14 +338,16 @@ TEST_F(Win32KeystrokeSenderTyping, KnowsItsOwnWindowHasTheFocus) {
     EXPECT_TRUE(win32::Win32KeystrokeSender().OwnWindowHasFocus());
 }
 
-// Programs that read key messages see the real keys with their scan codes, Shift included, not only packets.
+// Programs that read key messages see the real keys with their scan codes, Shift included, not only packets;
+// capitals in a row share one press of Shift.
 TEST_F(Win32KeystrokeSenderTyping, KeysCarryScanCodes) {
-    ExpectTyped({u"aA"}, u"aA");
+    ExpectTyped({u"aAA"}, u"aAA");
     const UINT scan_a = MapVirtualKeyW('A', MAPVK_VK_TO_VSC);
     const UINT scan_shift = MapVirtualKeyW(VK_SHIFT, MAPVK_VK_TO_VSC);
     ASSERT_NE(scan_a, 0u);
-    const std::vector<std::pair<UINT, WPARAM>> expected = {{WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'}, {WM_KEYDOWN, VK_SHIFT},
-                                                           {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'}, {WM_KEYUP, VK_SHIFT}};
+    const std::vector<std::pair<UINT, WPARAM>> expected = {
+        {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'},   {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, 'A'},
+        {WM_KEYUP, 'A'},   {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'},        {WM_KEYUP, VK_SHIFT}};
     const std::vector<KeyMessage>& seen = EditTarget::key_messages;
     ASSERT_EQ(seen.size(), expected.size());
     for (size_t i = 0; i < seen.size(); ++i) {

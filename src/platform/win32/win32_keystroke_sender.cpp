@@ -88,10 +88,11 @@ INPUT ToInput(const InputEvent& event, KeyMode mode) {
         key.wScan = event.code;
         key.dwFlags = KEYEVENTF_UNICODE;
     } else {
-        // The virtual key decides; the scan code is there for programs that read it from lParam. A key without
-        // a scan code (a named key on an odd layout) cannot go as one.
+        // The virtual key decides, the scan code is there for programs that read it from lParam; in scan-code
+        // mode the scan code decides and Windows ignores wVk (Wine 8 still reads it, so it stays). A key
+        // without a scan code cannot go as one.
         const bool by_scan_code = mode == KeyMode::kScanCode && event.code != 0;
-        key.wVk = by_scan_code ? 0 : event.virtual_key;
+        key.wVk = event.virtual_key;
         key.wScan = event.code;
         key.dwFlags = (event.extended ? KEYEVENTF_EXTENDEDKEY : 0) | (by_scan_code ? KEYEVENTF_SCANCODE : 0);
     }
