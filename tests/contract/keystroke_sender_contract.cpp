@@ -262,32 +262,37 @@ TEST_F(Win32KeystrokeSenderTyping, KeyModes) {
     }
 }
 
-// The user's own Shift held while a text comes would capitalise it; it is lifted for the text and still down
-// after it.
-TEST_F(Win32KeystrokeSenderTyping, HeldShiftDoesNotChangeTheText) {
-    const auto shift = [](bool up) {
+// A key the user holds while a text comes would change it: Shift into capitals, Ctrl and Alt into shortcuts
+// (Ctrl+A selects all) and menu keys. It is lifted for the text and still down after it.
+TEST_F(Win32KeystrokeSenderTyping, HeldModifiersDoNotChangeTheText) {
+    const auto key = [](WORD virtual_key, bool up) {
         INPUT input{};
         input.type = INPUT_KEYBOARD;
-        input.ki.wVk = VK_LSHIFT;
-        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(VK_LSHIFT, MAPVK_VK_TO_VSC));
-        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        input.ki.wVk = virtual_key;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) |
+                           (virtual_key == VK_RCONTROL || virtual_key == VK_RMENU ? KEYEVENTF_EXTENDEDKEY : 0);
         return SendInput(1, &input, sizeof(INPUT)) == 1;
     };
-    ASSERT_TRUE(shift(false));
-    win32::Win32KeystrokeSender sender;
-    SendResult result;
-    sending_.Run([&] { result = sender.SendKeys(u"ab1A\r"); });
-    EXPECT_EQ(result.accepted, result.events);
-    EditTarget& target = EditTarget::Get();
-    EXPECT_TRUE(EditTarget::PumpUntil([&] { return target.Contents() == u"ab1A\r\n"; }))
-        << "got: " << ToUtf8(target.Contents());
-    EXPECT_NE(GetAsyncKeyState(VK_LSHIFT) & 0x8000, 0) << "the user's Shift was not given back";
-    ASSERT_TRUE(shift(true));
-    EXPECT_TRUE(EditTarget::PumpUntil([] { return !AnyModifierDown(); }));
+    for (const WORD held : {WORD{VK_LSHIFT}, WORD{VK_RCONTROL}, WORD{VK_LMENU}}) {
+        ASSERT_TRUE(EditTarget::Get().Reset());
+        ASSERT_TRUE(key(held, false));
+        win32::Win32KeystrokeSender sender;
+        SendResult result;
+        sending_.Run([&] { result = sender.SendKeys(u"ab1A\u00E9\r"); });
+        EXPECT_EQ(result.accepted, result.events) << "held " << held;
+        EditTarget& target = EditTarget::Get();
+        EXPECT_TRUE(EditTarget::PumpUntil([&] { return target.Contents() == u"ab1A\u00E9\r\n"; }))
+            << "held " << held << ", got: " << ToUtf8(target.Contents());
+        EXPECT_NE(GetAsyncKeyState(held) & 0x8000, 0) << "the user's key " << held << " was not given back";
+        ASSERT_TRUE(key(held, true));
+        EXPECT_TRUE(EditTarget::PumpUntil([] { return !AnyModifierDown(); })) << "held " << held;
+    }
 }
 
+// Also inside a run of capitals, whose Shift stays down across the Unicode packets.
 TEST_F(Win32KeystrokeSenderTyping, CharactersWithoutAKey) {
-    ExpectTyped({u"\u00E9\u20AC\u4E2D\u03A9"}, u"\u00E9\u20AC\u4E2D\u03A9");
+    ExpectTyped({u"\u00E9\u20AC\u4E2D\u03A9", u"A\u00E9B\U0001F600C"}, u"\u00E9\u20AC\u4E2D\u03A9A\u00E9B\U0001F600C");
 }
 
 TEST_F(Win32KeystrokeSenderTyping, CrLfIsOneLineBreak) {
