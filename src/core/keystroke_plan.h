@@ -23,7 +23,23 @@ inline constexpr uint8_t kShift = 0x10;
 inline constexpr uint8_t kControl = 0x11;
 inline constexpr uint8_t kMenu = 0x12;
 inline constexpr uint8_t kEscape = 0x1B;
+// Left- and right-hand modifiers: what the user may hold down, told apart so each is given back as it was.
+inline constexpr uint8_t kLShift = 0xA0;
+inline constexpr uint8_t kRShift = 0xA1;
+inline constexpr uint8_t kLControl = 0xA2;
+inline constexpr uint8_t kRControl = 0xA3;
+inline constexpr uint8_t kLMenu = 0xA4;
+inline constexpr uint8_t kRMenu = 0xA5;
+// Unassigned: pressed before a held Alt is released, so the release does not open the target's menu bar.
+inline constexpr uint8_t kMenuMask = 0xE8;
 }  // namespace vkey
+
+// How characters become input events.
+enum class KeyMode : uint8_t {
+    kLayout,    // the keys of the target's layout, a Unicode unit where no plain key combination types it
+    kUnicode,   // every character as a Unicode unit; CR, LF, TAB, BS and ESC still as their keys
+    kScanCode,  // as kLayout, but the keys go as scan codes (some remote-desktop clients read only those)
+};
 
 // A key and the modifiers held with it.
 struct KeyCombination {
@@ -58,6 +74,13 @@ struct InputEvent {
     bool operator==(const InputEvent&) const = default;
 };
 
+struct PlanOptions {
+    KeyMode mode = KeyMode::kLayout;
+    // Modifier keys the user holds down (vkey::kLShift … vkey::kRMenu). Those that would change what the text
+    // types are released before it and pressed again after it.
+    std::vector<uint8_t> held_keys;
+};
+
 // What carries over from one text to the next.
 struct KeystrokeState {
     bool after_cr = false;  // the last character handed over was CR: an LF right after it is the same line break
@@ -69,17 +92,25 @@ struct KeystrokeState {
 // The events that type `text` on `layout`: CR, TAB, BS and ESC as their keys, LF as Enter unless it directly
 // follows a CR (also one that ended the previous text), other control characters (C0, DEL, C1) not at all, and
 // every other character as its key combination, or as a Unicode unit where no plain combination types it
-// (none, a dead key, modifiers other than Shift and AltGr, or Caps Lock on and the character is a letter).
-// Every key pressed is released within the plan. Updates `state`. `caps_lock` is asked at most once, and only
-// when a letter would be typed by its key.
+// (none, a dead key, modifiers other than Shift and AltGr, Caps Lock on and the character is a letter, or the
+// mode says so). Consecutive characters share their modifiers: only those that differ go up or down, Shift
+// stays down across Unicode units, and every modifier comes up before a named key and at the end. Every key
+// pressed is released within the plan. Updates `state`. `caps_lock` is asked at most once, and only when a
+// letter would be typed by its key.
 std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        const std::function<bool()>& caps_lock,
-                                       KeystrokeState& state);
+                                       KeystrokeState& state,
+                                       const PlanOptions& options = {});
 std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        bool caps_lock,
-                                       KeystrokeState& state);
+                                       KeystrokeState& state,
+                                       const PlanOptions& options = {});
+
+// The events that set right what a plan left when the system took only its first `accepted` events: keys it
+// pressed come up, the user's keys it released go down again.
+std::vector<InputEvent> PlanRecovery(const std::vector<InputEvent>& plan, size_t accepted);
 
 // Whether Windows flags the virtual key as extended (the right-hand and navigation keys).
 bool IsExtendedKey(uint8_t virtual_key);

@@ -212,11 +212,11 @@ void ParseValue(std::u16string_view name,
     } else if (name == u"KeyMode") {
         const Text value = StringOf(raw, ansi);
         if (IsWord(value, u"layout")) {
-            settings.key_mode = KeyModeSetting::kLayout;
+            settings.key_mode = KeyMode::kLayout;
         } else if (IsWord(value, u"unicode")) {
-            settings.key_mode = KeyModeSetting::kUnicode;
+            settings.key_mode = KeyMode::kUnicode;
         } else if (IsWord(value, u"scancode")) {
-            settings.key_mode = KeyModeSetting::kScanCode;
+            settings.key_mode = KeyMode::kScanCode;
         } else {
             throw Error(Quoted(value) + u" is neither layout, unicode nor scancode");
         }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/keystroke_plan.h"
 #include "platform/ansi_code_page.h"
 #include "platform/code_pages.h"
 #include "platform/registry.h"
@@ -31,8 +32,6 @@ enum class ControlMode : uint8_t {
     kMap,      // replaced by the text of control_map; unlisted ones are not typed
 };
 
-enum class KeyModeSetting : uint8_t { kLayout, kUnicode, kScanCode };
-
 // What is typed around and in place of received text. The defaults type everything as it comes.
 struct OutputSettings {
     Text prefix;
@@ -44,7 +43,7 @@ struct OutputSettings {
     // 0: the system's ANSI code page; kUtf8CodePage: UTF-8; otherwise a single- or double-byte code page.
     uint32_t code_page = 0;
     uint32_t key_delay_ms = 0;
-    KeyModeSetting key_mode = KeyModeSetting::kLayout;
+    KeyMode key_mode = KeyMode::kLayout;
     uint32_t record_gap_ms = 100;
 
     bool operator==(const OutputSettings&) const = default;

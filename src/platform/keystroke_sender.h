@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "core/keystroke_plan.h"
 #include "platform/text.h"
 
 namespace corvanta {
@@ -20,6 +21,8 @@ class KeystrokeSender {
   public:
     virtual ~KeystrokeSender() = default;
     virtual SendResult SendKeys(TextView text) = 0;
+    // How the characters of the next texts become keys.
+    virtual void SetKeyMode(KeyMode mode) = 0;
 };
 
 }  // namespace corvanta

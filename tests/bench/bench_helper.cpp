@@ -6,13 +6,16 @@
 //                               commands on stdin, one a line:
 //                                 clock        -> "clock T"
 //                                 notify N     -> "reached N T" once N characters arrived (T: the Nth's time)
-//                                 status       -> "status COUNT T_LAST FOCUSED"
+//                                 status       -> "status COUNT T_LAST FOCUSED KEYS" (KEYS: key messages
+//                                                 seen, WM_KEYDOWN/UP and their SYS forms)
 //                                 dump         -> "dump COUNT HEX" (every character so far, 4 hex digits each)
 //                                 quit
 //                               prints "ready" once its window has the focus
 //     bench_helper.exe inject   types every block read from stdin (ASCII) with the program's own keystroke
 //                               sender, as the program does with a block from the serial line; prints
 //                               "sent BYTES T_BEFORE T_AFTER" around each SendInput
+//     bench_helper.exe floor    the cheapest typist: every byte read from stdin as one Unicode packet, one
+//                               SendInput per block; prints as inject does
 //     bench_helper.exe tray MS  prints "watching", then waits up to MS ms for an icon in Wine's stand-alone
 //                               tray and prints "tray T"
 //
@@ -92,6 +95,7 @@ struct Record {
 };
 
 std::vector<Record> g_records;  // owned by the window's thread
+size_t g_key_messages = 0;
 size_t g_notify_at = 0;
 bool g_ready = false;
 
@@ -116,6 +120,12 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             g_records.push_back({Now100ns(), static_cast<wchar_t>(wParam)});
             CheckNotify();
             return 0;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+        case WM_SYSKEYDOWN:
+        case WM_SYSKEYUP:
+            ++g_key_messages;
+            return DefWindowProcW(window, message, wParam, lParam);
         case kNotifyMessage:
             g_notify_at = static_cast<size_t>(wParam);
             CheckNotify();
@@ -124,7 +134,7 @@ LRESULT CALLBACK TargetProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             const int64_t last = g_records.empty() ? 0 : g_records.back().time;
             const bool focused = GetForegroundWindow() == window && GetFocus() == window;
             PrintLine("status " + std::to_string(g_records.size()) + " " + std::to_string(last) + " " +
-                      (focused ? "1" : "0"));
+                      (focused ? "1" : "0") + " " + std::to_string(g_key_messages));
             return 0;
         }
         case kDumpMessage: {
@@ -221,6 +231,31 @@ int RunInject() {
     return 0;
 }
 
+// A relay with nothing but the injection itself: no layout, no modifiers, two events a character.
+int RunFloor() {
+    corvanta::Text text;
+    std::vector<INPUT> inputs;
+    while (ReadBlock(text)) {
+        inputs.assign(text.size() * 2, INPUT{});
+        for (size_t i = 0; i < text.size(); ++i) {
+            for (size_t up = 0; up < 2; ++up) {
+                INPUT& input = inputs[i * 2 + up];
+                input.type = INPUT_KEYBOARD;
+                input.ki.wScan = text[i];
+                input.ki.dwFlags = KEYEVENTF_UNICODE | (up ? KEYEVENTF_KEYUP : 0);
+            }
+        }
+        const int64_t before = Now100ns();
+        const UINT accepted = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+        const int64_t after = Now100ns();
+        if (accepted != inputs.size()) {
+            PrintLine("refused " + std::to_string(inputs.size() - accepted));
+        }
+        PrintLine("sent " + std::to_string(text.size()) + " " + std::to_string(before) + " " + std::to_string(after));
+    }
+    return 0;
+}
+
 // --- tray -----------------------------------------------------------------------------------------------------
 
 bool TrayIconShown() {
@@ -260,9 +295,12 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"inject" && argc == 2) {
         return RunInject();
     }
+    if (mode == L"floor" && argc == 2) {
+        return RunFloor();
+    }
     if (mode == L"tray" && argc == 3) {
         return RunTray(static_cast<DWORD>(_wtoi(argv[2])));
     }
-    PrintLine("usage: bench_helper target | inject | tray TIMEOUT_MS");
+    PrintLine("usage: bench_helper target | inject | floor | tray TIMEOUT_MS");
     return 2;
 }

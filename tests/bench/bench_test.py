@@ -115,6 +115,24 @@ class RoundsTest(unittest.TestCase):
         self.assertEqual(combined["corvanta"]["differences"], ["lost 2"])
         self.assertEqual(combined["direct"]["seconds"], 10.0)
 
+    def test_floor_ratio_and_key_messages_per_character(self):
+        def path(seconds, keys):
+            return {"lost": 0, "out_of_order": 0, "extra": 0, "typed": 100, "seconds": seconds,
+                    "chars_per_second": 100 / seconds, "differences": [], "key_messages": keys}
+        rounds = [{"corvanta": path(12.0, 250), "direct": path(12.0, 250), "floor": path(10.0, 200)},
+                  {"corvanta": path(11.0, 250), "direct": path(10.0, 250), "floor": path(10.0, 200)},
+                  {"corvanta": path(15.0, 250), "direct": path(10.0, 250), "floor": path(10.0, 200)}]
+        combined = benchmark.combine_rounds(rounds)
+        self.assertEqual(combined["floor_ratios"], [1.2, 1.1, 1.5])
+        self.assertEqual(combined["floor_ratio"], 1.2)
+        self.assertEqual(combined["corvanta"]["key_messages_per_char"], 2.5)
+        self.assertEqual(combined["floor"]["key_messages_per_char"], 2.0)
+
+    def test_each_path_goes_first_in_turn(self):
+        orders = [benchmark.rotated(benchmark.PATHS, r) for r in range(3)]
+        self.assertEqual({order[0] for order in orders}, set(benchmark.PATHS))
+        self.assertTrue(all(sorted(order) == sorted(benchmark.PATHS) for order in orders))
+
 
 class TableTest(unittest.TestCase):
     def test_misses_are_marked(self):
@@ -123,19 +141,33 @@ class TableTest(unittest.TestCase):
             "machine": {"nproc": 2, "cpu": "Some CPU", "wine": "wine-8.0", "load_average": "1.00 1.00 1.00"},
             "latency": {"corvanta": {"n": 200, "median_ms": 4.0, "p99_ms": 9.0},
                         "direct": {"n": 200, "median_ms": 1.0, "p99_ms": 3.0},
+                        "floor": {"n": 200, "median_ms": 1.0, "p99_ms": 3.0},
                         "direct_sendinput": {"n": 200, "median_ms": 0.8, "p99_ms": 2.0}},
-            "throughput": {"bytes": 65536, "pace_bytes_per_second": 11520, "ratio": 1.05,
-                           "corvanta": {"lost": 0, "out_of_order": 0, "extra": 0, "seconds": 6.3,
-                                        "chars_per_second": 10400},
-                           "direct": {"lost": 0, "out_of_order": 0, "extra": 0, "seconds": 6.0,
-                                      "chars_per_second": 10900}},
+            "throughput": {"bytes": 65536, "pace_bytes_per_second": 11520, "texts": {
+                "mixed": {"rounds": 5, "ratio": 1.05, "ratios": [1.05], "floor_ratio": 1.3, "floor_ratios": [1.3],
+                          "corvanta": {"lost": 0, "out_of_order": 0, "extra": 0, "seconds": 6.3,
+                                       "chars_per_second": 10400, "key_messages_per_char": 2.5},
+                          "direct": {"lost": 0, "out_of_order": 0, "extra": 0, "seconds": 6.0,
+                                     "chars_per_second": 10900, "key_messages_per_char": 2.5},
+                          "floor": {"lost": 0, "out_of_order": 0, "extra": 0, "seconds": 4.8,
+                                    "chars_per_second": 13000, "key_messages_per_char": 2.0}},
+                "lowercase": {"rounds": 5, "ratio": 1.0, "ratios": [1.0], "floor_ratio": 1.05, "floor_ratios": [1.05],
+                              "corvanta": {"lost": 1, "out_of_order": 0, "extra": 0, "seconds": 6.3,
+                                           "chars_per_second": 10400, "key_messages_per_char": 2.0},
+                              "direct": {"lost": 0, "out_of_order": 0, "extra": 0, "seconds": 6.0,
+                                         "chars_per_second": 10900, "key_messages_per_char": 2.0},
+                              "floor": {"lost": 0, "out_of_order": 0, "extra": 0, "seconds": 6.0,
+                                        "chars_per_second": 10900, "key_messages_per_char": 2.0}}}},
             "idle": {"seconds": 60, "cpu_percent": 0.02, "context_switches": 3, "context_switches_per_second": 0.05},
             "footprint": {"exe_bytes": {"win64": 500 * 1024, "win32": None},
                           "start_to_tray": {"n": 5, "median_ms": 420.0}},
         }
         rows = {line.split(" | ")[0].lstrip("| "): line for line in benchmark.format_table(results).splitlines()}
-        verdicts = {"median": "**no**", "99th": "yes", "lost": "yes", "first byte": "yes", "CPU": "yes",
-                    "size, win64": "**no**", "size, win32": "not built"}
+        verdicts = {"median": "**no**", "99th": "yes", "mixed, 64 KiB paced at 11,520 B/s: lost": "yes",
+                    "lowercase, 64 KiB paced at 11,520 B/s: lost": "**no**", "mixed: key messages": "yes",
+                    "mixed: Corvanta ÷ direct": "yes", "mixed: Corvanta ÷ floor": "**no**",
+                    "lowercase: Corvanta ÷ floor": "yes", "CPU": "yes", "size, win64": "**no**",
+                    "size, win32": "not built"}
         for key, verdict in verdicts.items():
             row = next(line for name, line in rows.items() if key in name)
             with self.subTest(row=key):

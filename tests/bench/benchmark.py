@@ -2,7 +2,7 @@
 """Corvanta's performance benchmark: latency, throughput, idle cost and footprint of the 64-bit build under Wine.
 
     scripts/benchmark [--build-dir build/win64] [--win32-build-dir build/win32] [--out build/bench/results.json]
-                      [--scans 200] [--throughput-kib 64] [--rounds 4] [--idle-seconds 60] [--starts 5]
+                      [--scans 200] [--throughput-kib 16] [--rounds 5] [--idle-seconds 60] [--starts 5]
                       [--quick] [--no-build]
 
 Builds what it needs (unless --no-build), sets up the Wine test bed with COM1 on a pseudo-terminal (unless it
@@ -11,13 +11,16 @@ already runs inside one), stores "115200,n,8,1" for COM1, and measures:
 - latency: 13-character scans (12 digits and CR, one write each, as a USB-serial adapter hands over a scan in
   one transfer) from the moment the write into the serial line returned until a recording window saw the last
   WM_CHAR. Beside each scan, the same text goes into a helper's stdin, which types it with the program's own
-  keystroke sender (the injection path alone), timed the same way. Scans of both paths alternate.
-- throughput: printable text paced at 11,520 bytes/s (115200 baud, 10 bits a byte; a pty itself does not pace),
-  through Corvanta and through the helper: characters lost, out of order or extra, and the ratio of the times
-  from the first byte written to the last key seen. Both paths wait on the recording window, which takes a few
-  thousand keys a second under Wine whoever sends them, so one run's ratio drifts by ±15 %: the text goes
-  through both paths in several rounds and the median round's ratio counts. Whichever path goes first in a round
-  comes out slower, so the order is swapped each round and the rounds are an even number.
+  keystroke sender ("direct": the injection path alone), and into a helper that sends every character as one
+  Unicode packet ("floor": the cheapest input this stack takes), timed the same way. Scans of the paths
+  alternate. Once more with the display's layout set to French AZERTY, where digits need Shift.
+- throughput: two texts (random printable, about half of it shifted; lowercase letters and digits) paced at
+  11,520 bytes/s (115200 baud, 10 bits a byte; a pty itself does not pace), through Corvanta and the two
+  helpers: characters lost, out of order or extra, the key messages the recording window got per character, and
+  the ratios of the times from the first byte written to the last key seen. All paths wait on the recording
+  window, which takes a few thousand keys a second under Wine whoever sends them, so one run's ratio drifts by
+  ±15 %: each text goes through every path in several rounds and the median round's ratio counts. Whichever path
+  goes first in a round comes out slower, so the order rotates each round.
 - idle cost: CPU time of Corvanta.exe's process with the port open and no data, and its context switches.
 - footprint: both executables' sizes, and the time from process start to the tray icon.
 
@@ -54,10 +57,12 @@ LINE_TIMEOUT = 10
 KIB = 1024
 
 GOALS = {
-    "latency_median_over_direct_ms": 2.0,
-    "latency_p99_over_direct_ms": 10.0,
+    "latency_median_over_floor_ms": 2.0,
+    "latency_p99_over_floor_ms": 10.0,
     "lost_or_out_of_order": 0,
     "throughput_ratio": 1.10,
+    "floor_ratio": {"mixed": 1.20, "lowercase": 1.10},
+    "key_messages_per_char_mixed": 2.6,
     "idle_cpu_percent": 0.1,
     "exe_kib": 400,
 }
@@ -70,16 +75,24 @@ class BenchError(Exception):
 # --- Arithmetic (checked by bench_test.py) ----------------------------------------------------------------------
 
 def combine_rounds(rounds):
-    """The throughput figures of several rounds, each {"corvanta": path, "direct": path}: every character lost,
-    out of order or extra counts, times and rates are medians, and the ratio is the median of the rounds' own."""
+    """The throughput figures of several rounds, each {"corvanta": path, "direct": path[, "floor": path]}: every
+    character lost, out of order or extra counts, times and rates are medians, key messages per character are
+    over all rounds, and each ratio to Corvanta ("ratio" to direct, "floor_ratio") is the median of the rounds'
+    own."""
     combined = {"rounds": len(rounds), "ratios": [r["corvanta"]["seconds"] / r["direct"]["seconds"] for r in rounds]}
     combined["ratio"] = statistics.median(combined["ratios"])
-    for path in ("corvanta", "direct"):
+    if "floor" in rounds[0]:
+        combined["floor_ratios"] = [r["corvanta"]["seconds"] / r["floor"]["seconds"] for r in rounds]
+        combined["floor_ratio"] = statistics.median(combined["floor_ratios"])
+    for path in rounds[0]:
         runs = [r[path] for r in rounds]
         combined[path] = {key: sum(run[key] for run in runs) for key in ("lost", "out_of_order", "extra", "typed")}
         combined[path]["differences"] = [d for run in runs for d in run["differences"]][:5]
         for key in ("seconds", "chars_per_second"):
             combined[path][key] = statistics.median(run[key] for run in runs)
+        if all("key_messages" in run for run in runs):
+            combined[path]["key_messages_per_char"] = (sum(run["key_messages"] for run in runs)
+                                                       / max(1, combined[path]["typed"]))
     return combined
 
 
@@ -149,6 +162,21 @@ def printable_text(size, seed):
     return bytes(rng.randrange(0x20, 0x7F) for _ in range(size))
 
 
+def lowercase_text(size, seed):
+    rng = random.Random(seed)
+    return bytes(rng.choice(b"abcdefghijklmnopqrstuvwxyz0123456789") for _ in range(size))
+
+
+TEXTS = {"mixed": printable_text, "lowercase": lowercase_text}
+PATHS = ("corvanta", "direct", "floor")
+
+
+def rotated(paths, round_no):
+    """The paths in the order of a round: each path goes first in turn."""
+    shift = round_no % len(paths)
+    return paths[shift:] + paths[:shift]
+
+
 def paced_chunks(data, rate, interval=0.005):
     """(due_time, chunk) pairs that send data at rate bytes/s, a chunk every interval seconds."""
     chunks, sent, tick = [], 0, 1
@@ -175,51 +203,70 @@ def format_table(r):
     def verdict(ok):
         return "yes" if ok else "**no**"
 
+    def spread(values):
+        return f" (rounds {min(values):.3f}–{max(values):.3f})" if len(values) > 1 else ""
+
     rows = []
-    lat = r.get("latency")
-    if lat:
-        c, d = lat["corvanta"], lat["direct"]
-        rows.append(("Latency, 13-char scan, median", ms(c["median_ms"]), ms(d["median_ms"]),
-                     f"≤ direct + {GOALS['latency_median_over_direct_ms']:g} ms",
-                     verdict(c["median_ms"] - d["median_ms"] <= GOALS["latency_median_over_direct_ms"])))
-        rows.append(("Latency, 13-char scan, 99th percentile", ms(c["p99_ms"]), ms(d["p99_ms"]),
-                     f"≤ direct + {GOALS['latency_p99_over_direct_ms']:g} ms",
-                     verdict(c["p99_ms"] - d["p99_ms"] <= GOALS["latency_p99_over_direct_ms"])))
-        rows.append((f"(scans per path; SendInput → last key in the helper, median)", str(c["n"]),
-                     ms(lat["direct_sendinput"]["median_ms"]), "", ""))
+    for key, layout in (("latency", "US"), ("latency_azerty", "AZERTY")):
+        lat = r.get(key)
+        if not lat:
+            continue
+        c, d, f = lat["corvanta"], lat["direct"], lat["floor"]
+        rows.append((f"Latency, 13-char scan, {layout}, median", ms(c["median_ms"]), ms(d["median_ms"]),
+                     ms(f["median_ms"]), f"≤ floor + {GOALS['latency_median_over_floor_ms']:g} ms",
+                     verdict(c["median_ms"] - f["median_ms"] <= GOALS["latency_median_over_floor_ms"])))
+        rows.append((f"Latency, 13-char scan, {layout}, 99th percentile", ms(c["p99_ms"]), ms(d["p99_ms"]),
+                     ms(f["p99_ms"]), f"≤ floor + {GOALS['latency_p99_over_floor_ms']:g} ms",
+                     verdict(c["p99_ms"] - f["p99_ms"] <= GOALS["latency_p99_over_floor_ms"])))
+        if "key_messages_per_char" in c:
+            rows.append((f"(scans per path: {c['n']}; key messages per scan character, {layout})",
+                         f"{c['key_messages_per_char']:.2f}", f"{d['key_messages_per_char']:.2f}",
+                         f"{f['key_messages_per_char']:.2f}", "", ""))
     tp = r.get("throughput")
     if tp:
-        c, d = tp["corvanta"], tp["direct"]
         pacing = f"paced at {tp['pace_bytes_per_second']:,} B/s" if tp["pace_bytes_per_second"] else "unpaced"
-        rows.append((f"Throughput, {tp['bytes'] // KIB} KiB {pacing}: lost / out of order / extra",
-                     f"{c['lost']} / {c['out_of_order']} / {c['extra']}",
-                     f"{d['lost']} / {d['out_of_order']} / {d['extra']}", "0",
-                     verdict(c["lost"] + c["out_of_order"] + c["extra"] == 0)))
-        rounds = tp.get("ratios", [tp["ratio"]])
-        spread = f" (rounds {min(rounds):.3f}–{max(rounds):.3f})" if len(rounds) > 1 else ""
-        rows.append((f"Throughput: first byte written → last key seen, median of {len(rounds)}",
-                     f"{c['seconds']:.2f} s ({c['chars_per_second']:,.0f}/s)",
-                     f"{d['seconds']:.2f} s ({d['chars_per_second']:,.0f}/s)",
-                     f"ratio ≤ {GOALS['throughput_ratio']:.2f}",
-                     f"{tp['ratio']:.3f}{spread}: " + verdict(tp["ratio"] <= GOALS["throughput_ratio"])))
+        for name, t in tp["texts"].items():
+            c, d, f = t["corvanta"], t["direct"], t["floor"]
+            label = f"Throughput, {name}, {tp['bytes'] // KIB} KiB {pacing}"
+            rows.append((f"{label}: lost / out of order / extra",
+                         f"{c['lost']} / {c['out_of_order']} / {c['extra']}",
+                         f"{d['lost']} / {d['out_of_order']} / {d['extra']}",
+                         f"{f['lost']} / {f['out_of_order']} / {f['extra']}", "0",
+                         verdict(c["lost"] + c["out_of_order"] + c["extra"] == 0)))
+            if "key_messages_per_char" in c:
+                goal = GOALS["key_messages_per_char_mixed"] if name == "mixed" else None
+                rows.append((f"Throughput, {name}: key messages per character", f"{c['key_messages_per_char']:.2f}",
+                             f"{d['key_messages_per_char']:.2f}", f"{f['key_messages_per_char']:.2f}",
+                             f"≤ {goal:g}" if goal else "",
+                             verdict(c["key_messages_per_char"] <= goal) if goal else ""))
+            rows.append((f"Throughput, {name}: first byte written → last key seen, median of {t['rounds']}",
+                         f"{c['seconds']:.2f} s ({c['chars_per_second']:,.0f}/s)",
+                         f"{d['seconds']:.2f} s ({d['chars_per_second']:,.0f}/s)",
+                         f"{f['seconds']:.2f} s ({f['chars_per_second']:,.0f}/s)", "", ""))
+            rows.append((f"Throughput, {name}: Corvanta ÷ direct, median round", f"{t['ratio']:.3f}{spread(t['ratios'])}",
+                         "", "", f"≤ {GOALS['throughput_ratio']:.2f}", verdict(t["ratio"] <= GOALS["throughput_ratio"])))
+            goal = GOALS["floor_ratio"][name]
+            rows.append((f"Throughput, {name}: Corvanta ÷ floor, median round",
+                         f"{t['floor_ratio']:.3f}{spread(t['floor_ratios'])}", "", "", f"≤ {goal:.2f}",
+                         verdict(t["floor_ratio"] <= goal)))
     idle = r.get("idle")
     if idle:
-        rows.append((f"Idle, port open, {idle['seconds']:g} s: CPU", f"{idle['cpu_percent']:.3f} %", "",
+        rows.append((f"Idle, port open, {idle['seconds']:g} s: CPU", f"{idle['cpu_percent']:.3f} %", "", "",
                      f"≤ {GOALS['idle_cpu_percent']:g} %", verdict(idle["cpu_percent"] <= GOALS["idle_cpu_percent"])))
         rows.append(("Idle: context switches (voluntary + involuntary, all threads)",
-                     f"{idle['context_switches']} ({idle['context_switches_per_second']:.2f}/s)", "",
+                     f"{idle['context_switches']} ({idle['context_switches_per_second']:.2f}/s)", "", "",
                      "no periodic wake-ups", verdict(idle["context_switches_per_second"] < 0.5)))
     fp = r.get("footprint")
     if fp:
         for name in ("win64", "win32"):
             size = fp["exe_bytes"].get(name)
-            rows.append((f"Corvanta.exe size, {name}", f"{size / KIB:.0f} KiB" if size else "not built", "",
+            rows.append((f"Corvanta.exe size, {name}", f"{size / KIB:.0f} KiB" if size else "not built", "", "",
                          f"≤ {GOALS['exe_kib']} KiB", verdict(size is not None and size <= GOALS["exe_kib"] * KIB)
                          if size else ""))
         if fp.get("start_to_tray"):
             s = fp["start_to_tray"]
-            rows.append((f"Process start → tray icon, median of {s['n']}", ms(s["median_ms"]), "", "", ""))
-    lines = ["| Measure | Corvanta | Direct injection | Goal | Met |", "|---|---|---|---|---|"]
+            rows.append((f"Process start → tray icon, median of {s['n']}", ms(s["median_ms"]), "", "", "", ""))
+    lines = ["| Measure | Corvanta | Direct injection | Unicode floor | Goal | Met |", "|---|---|---|---|---|---|"]
     lines += ["| " + " | ".join(row) + " |" for row in rows]
     m = r["machine"]
     lines.append("")
@@ -320,14 +367,20 @@ class Bench:
         self.records = count
         return int(fields[1]) * 100
 
-    def latency(self, corvanta_line, direct):
+    def key_messages(self):
+        self.target.command("status")
+        return int(self.target.expect("status")[3])
+
+    def latency(self, corvanta_line, helpers, scans):
         results = {"corvanta": [], "direct": [], "direct_sendinput": []}
+        keys = {path: 0 for path in PATHS}
         arrivals = []
         expected = b""
         rng = random.Random(4)
-        for i in range(self.args.scans):
+        keys_before = self.key_messages()
+        for i in range(scans):
             scan = scan_text(i)
-            for path in ("corvanta", "direct"):
+            for path in PATHS:
                 # Asked before the write, so the recording window is not woken by us while the keys come.
                 self.target.command(f"notify {self.records + len(scan)}")
                 # Taken before the write: on a busy machine this process may lose the processor right after it,
@@ -336,15 +389,20 @@ class Bench:
                 if path == "corvanta":
                     os.write(corvanta_line, scan)
                 else:
-                    direct.send(scan)
+                    helpers[path].send(scan)
                 seen = self.wait_records(self.records + len(scan))
                 arrivals.append((path, written, seen))
-                if path == "direct":
-                    _, before, _ = direct.expect("sent")
-                    results["direct_sendinput"].append(seen - int(before) * 100)
+                if path != "corvanta":
+                    _, before, _ = helpers[path].expect("sent")
+                    if path == "direct":
+                        results["direct_sendinput"].append(seen - int(before) * 100)
+                keys_now = self.key_messages()
+                keys[path] += keys_now - keys_before
+                keys_before = keys_now
                 expected += scan
                 # Quiet between scans, and not in step with anybody's timer.
                 time.sleep(0.02 + rng.random() * 0.02)
+        results["key_messages_per_char"] = {path: keys[path] / (scans * len(scan_text(0))) for path in PATHS}
         return results, arrivals, expected
 
     # --- throughput
@@ -389,12 +447,14 @@ class Bench:
 
     def throughput_run(self, write, data, drain):
         base = self.records
+        keys_before = self.key_messages()
         first = self.stream(write, data, drain)
         last = self.wait_all(base + len(data))
         typed = self.dump()[base:]
         self.records = base + len(typed)
         lost, disorder, extra = compare_text(data.decode("ascii"), typed)
         return first, last, {"lost": lost, "out_of_order": disorder, "extra": extra, "typed": len(typed),
+                             "key_messages": self.key_messages() - keys_before,
                              "differences": differences(data.decode("ascii"), typed)}
 
 
@@ -438,56 +498,112 @@ def wineserver_pid():
     return None
 
 
-PHASES = ("latency", "throughput", "idle", "footprint")
+PHASES = ("latency", "throughput", "azerty", "idle", "footprint")
+
+
+def measure_latency(bench, line, helpers, scans):
+    """The latency figures of scans through every path; raises unless every scan was typed exactly. The clock
+    is calibrated around the scans."""
+    start_calibration = bench.calibrate()
+    lat, arrivals, expected = bench.latency(line, helpers, scans)
+    typed = bench.dump()
+    lost, disorder, extra = compare_text(expected.decode("ascii"), typed)
+    if (lost, disorder, extra) != (0, 0, 0):
+        raise BenchError(f"the scans were not typed exactly: {lost} lost, {disorder} out of order, "
+                         f"{extra} extra; first differences: {differences(expected.decode(), typed)}")
+    end_calibration = bench.calibrate()
+    clock = ClockMap(start_calibration[:2], end_calibration[:2])
+    figures = {"scan_chars": SCAN_DIGITS + 1, "direct_sendinput": summary_ms(lat["direct_sendinput"])}
+    for path in PATHS:
+        figures[path] = dict(summary_ms([clock.to_linux(seen) - written for p, written, seen in arrivals if p == path]),
+                             key_messages_per_char=lat["key_messages_per_char"][path])
+    return figures
+
+
+def end_helpers(s):
+    """Ends everybody of ours but Corvanta, so that idle figures and the next phase are Corvanta's own."""
+    for proc in list(s.procs):
+        if proc is not s.program:
+            s.kill(proc)
 
 
 def measure_typing(bench, args, results):
     s = bench.session
     bench.start_target()
-    direct = bench.spawn_helper("the direct typist", "inject")
+    helpers = {"direct": bench.spawn_helper("the direct typist", "inject"),
+               "floor": bench.spawn_helper("the Unicode-packet typist", "floor")}
     start_calibration = bench.calibrate()
     line = os.open(s.peer("COM1"), os.O_WRONLY | os.O_NOCTTY)
     try:
         if "latency" in args.phases:
             print(f"latency: {args.scans} scans through each path ...", flush=True)
-            lat, arrivals, expected = bench.latency(line, direct)
-            typed = bench.dump()
-            lost, disorder, extra = compare_text(expected.decode("ascii"), typed)
-            if (lost, disorder, extra) != (0, 0, 0):
-                raise BenchError(f"the scans were not typed exactly: {lost} lost, {disorder} out of order, "
-                                 f"{extra} extra; first differences: {differences(expected.decode(), typed)}")
+            results["latency"] = measure_latency(bench, line, helpers, args.scans)
         if "throughput" in args.phases:
-            print(f"throughput: {args.throughput_kib} KiB through each path, {args.rounds} rounds ...", flush=True)
-            paths = {"corvanta": lambda chunk: os.write(line, chunk), "direct": direct.send}
-            runs = []
+            print(f"throughput: {args.throughput_kib} KiB of each text through each path, {args.rounds} rounds ...",
+                  flush=True)
+            paths = {"corvanta": lambda chunk: os.write(line, chunk), "direct": helpers["direct"].send,
+                     "floor": helpers["floor"].send}
+            runs = {name: [] for name in TEXTS}
             for round_no in range(args.rounds):
-                data = printable_text(args.throughput_kib * KIB, seed=7 + round_no)
-                order = ("corvanta", "direct") if round_no % 2 == 0 else ("direct", "corvanta")
-                runs.append({path: bench.throughput_run(paths[path], data, direct) for path in order})
+                for name, make in TEXTS.items():
+                    data = make(args.throughput_kib * KIB, seed=7 + round_no)
+                    # Each helper's "sent" lines are drained while any path streams.
+                    runs[name].append({path: bench.throughput_run(paths[path], data, _Drain(helpers.values()))
+                                       for path in rotated(PATHS, round_no)})
     finally:
         os.close(line)
     end_calibration = bench.calibrate()
     clock = ClockMap(start_calibration[:2], end_calibration[:2])
     results["calibration"] = {"offset_ms_start": start_calibration[1] / 1e6, "offset_ms_end": end_calibration[1] / 1e6,
                               "uncertainty_us": max(start_calibration[2], end_calibration[2]) / 1e3}
-    if "latency" in args.phases:
-        def latencies(path):
-            return [clock.to_linux(seen) - written for p, written, seen in arrivals if p == path]
-        results["latency"] = {"scan_chars": SCAN_DIGITS + 1, "corvanta": summary_ms(latencies("corvanta")),
-                              "direct": summary_ms(latencies("direct")),
-                              "direct_sendinput": summary_ms(lat["direct_sendinput"])}
     if "throughput" in args.phases:
         def throughput(first, last, text):
             seconds = (clock.to_linux(last) - first) / 1e9 if last is not None else float("nan")
             return dict(text, seconds=seconds, chars_per_second=text["typed"] / seconds if last else 0.0)
-        results["throughput"] = dict(combine_rounds([{path: throughput(*run[path]) for path in run} for run in runs]),
-                                     bytes=args.throughput_kib * KIB,
-                                     pace_bytes_per_second=BYTES_PER_SECOND if args.pace else 0)
-    # Nobody else of ours runs from here on, so idle figures are Corvanta's own.
-    for proc in list(s.procs):
-        if proc is not s.program:
-            s.kill(proc)
+        results["throughput"] = {
+            "texts": {name: combine_rounds([{path: throughput(*run[path]) for path in run} for run in text_runs])
+                      for name, text_runs in runs.items()},
+            "bytes": args.throughput_kib * KIB, "pace_bytes_per_second": BYTES_PER_SECOND if args.pace else 0}
+    end_helpers(s)
     return clock
+
+
+class _Drain:
+    def __init__(self, channels):
+        self.channels = list(channels)
+
+    def discard(self):
+        for channel in self.channels:
+            channel.discard()
+
+
+def set_layout(layout):
+    subprocess.run(["setxkbmap", "-display", os.environ["DISPLAY"], layout], check=True)
+
+
+def measure_azerty(bench, args, results):
+    """Latency with the display's layout French AZERTY, where the digits of a scan need Shift. Wine reads the
+    layout when a process starts, so everybody starts afresh under it."""
+    s = bench.session
+    s.kill(s.program)
+    print(f"latency, AZERTY: {args.scans} scans through each path ...", flush=True)
+    set_layout("fr")
+    try:
+        s.start_program()
+        s.wait_ready()
+        com1 = os.path.realpath(testbed.wine_side_path(s.bed, "COM1"))
+        testbed.wait_for(lambda: s.program_holds(com1), 15, "Corvanta.exe holding COM1")
+        bench.start_target()
+        helpers = {"direct": bench.spawn_helper("the direct typist", "inject"),
+                   "floor": bench.spawn_helper("the Unicode-packet typist", "floor")}
+        line = os.open(s.peer("COM1"), os.O_WRONLY | os.O_NOCTTY)
+        try:
+            results["latency_azerty"] = measure_latency(bench, line, helpers, args.scans)
+        finally:
+            os.close(line)
+        end_helpers(s)
+    finally:
+        set_layout("us")
 
 
 def measure_idle(bench, args, results, com1):
@@ -546,7 +662,7 @@ def run(args):
         s.clear_settings()
         for name, value in (("CommPort", "1"), ("Settings", SETTINGS), ("Handshaking", "0")):
             s.store(name, value)
-        if {"latency", "throughput", "idle"} & set(args.phases):
+        if {"latency", "throughput", "azerty", "idle"} & set(args.phases):
             s.start_program()
             s.wait_ready()
             com1 = os.path.realpath(testbed.wine_side_path(s.bed, "COM1"))
@@ -557,6 +673,8 @@ def run(args):
                 raise BenchError(f"COM1 runs at {speed} baud, not {BAUD}")
             if {"latency", "throughput"} & set(args.phases):
                 clock = measure_typing(bench, args, results)
+            if "azerty" in args.phases:
+                measure_azerty(bench, args, results)
             if "idle" in args.phases:
                 measure_idle(bench, args, results, com1)
             s.kill(s.program)
@@ -594,9 +712,8 @@ def main():
                         help="32-bit build, for its size only (%(default)s)")
     parser.add_argument("--out", default=os.path.join(ROOT, "build", "bench", "results.json"), help="%(default)s")
     parser.add_argument("--scans", type=int, default=200, help="scans per path (%(default)s)")
-    parser.add_argument("--throughput-kib", type=int, default=64, help="%(default)s")
-    parser.add_argument("--rounds", type=int, default=4,
-                        help="throughput rounds through each path, best even (%(default)s)")
+    parser.add_argument("--throughput-kib", type=int, default=16, help="of each text (%(default)s)")
+    parser.add_argument("--rounds", type=int, default=5, help="throughput rounds through each path (%(default)s)")
     parser.add_argument("--idle-seconds", type=float, default=60, help="%(default)s")
     parser.add_argument("--starts", type=int, default=5, help="program starts timed (%(default)s)")
     parser.add_argument("--unpaced", dest="pace", action="store_false",

@@ -54,9 +54,12 @@ TEST_P(KeystrokeSenderContract, ReportsEventsAndAcceptance) {
     const SendResult none = sender->SendKeys(u"");
     EXPECT_EQ(none.events, 0u);
     EXPECT_EQ(none.accepted, 0u);
-    const SendResult typed = sender->SendKeys(u"ab");
-    EXPECT_GT(typed.events, 0u);
-    EXPECT_EQ(typed.accepted, typed.events);
+    for (const KeyMode mode : {KeyMode::kLayout, KeyMode::kUnicode, KeyMode::kScanCode}) {
+        sender->SetKeyMode(mode);
+        const SendResult typed = sender->SendKeys(u"ab");
+        EXPECT_GT(typed.events, 0u) << "mode " << static_cast<int>(mode);
+        EXPECT_EQ(typed.accepted, typed.events) << "mode " << static_cast<int>(mode);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSenders,
@@ -225,9 +228,10 @@ class Win32KeystrokeSenderTyping : public testing::Test {
 
     // Sends each text in turn from the sending thread; waits for the edit to show the expectation and finds no
     // modifier left down.
-    void ExpectTyped(const std::vector<Text>& texts, const Text& expected) {
-        std::string input;
+    void ExpectTyped(const std::vector<Text>& texts, const Text& expected, KeyMode mode = KeyMode::kLayout) {
+        std::string input = "mode " + std::to_string(static_cast<int>(mode)) + " ";
         win32::Win32KeystrokeSender sender;
+        sender.SetKeyMode(mode);
         for (const Text& text : texts) {
             input.append("[").append(ToUtf8(text)).append("]");
             SendResult result;
@@ -251,8 +255,45 @@ TEST_F(Win32KeystrokeSenderTyping, NotationCharactersArriveLiterally) {
     ExpectTyped({u"a+b^c%d~e{f}g[h](i) ABC xyz"}, u"a+b^c%d~e{f}g[h](i) ABC xyz");
 }
 
+// Every mode types the same text; scan codes reach the target as the layout's keys.
+TEST_F(Win32KeystrokeSenderTyping, KeyModes) {
+    for (const KeyMode mode : {KeyMode::kUnicode, KeyMode::kScanCode}) {
+        ASSERT_TRUE(EditTarget::Get().Reset());
+        ExpectTyped({u"aB1! \u00E9{x}\tZ\r\n"}, u"aB1! \u00E9{x}\tZ\r\n", mode);
+    }
+}
+
+// A key the user holds while a text comes would change it: Shift into capitals, Ctrl and Alt into shortcuts
+// (Ctrl+A selects all) and menu keys. It is lifted for the text and still down after it.
+TEST_F(Win32KeystrokeSenderTyping, HeldModifiersDoNotChangeTheText) {
+    const auto key = [](WORD virtual_key, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = virtual_key;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtual_key, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) |
+                           (virtual_key == VK_RCONTROL || virtual_key == VK_RMENU ? KEYEVENTF_EXTENDEDKEY : 0);
+        return SendInput(1, &input, sizeof(INPUT)) == 1;
+    };
+    for (const WORD held : {WORD{VK_LSHIFT}, WORD{VK_RCONTROL}, WORD{VK_LMENU}}) {
+        ASSERT_TRUE(EditTarget::Get().Reset());
+        ASSERT_TRUE(key(held, false));
+        win32::Win32KeystrokeSender sender;
+        SendResult result;
+        sending_.Run([&] { result = sender.SendKeys(u"ab1A\u00E9\r"); });
+        EXPECT_EQ(result.accepted, result.events) << "held " << held;
+        EditTarget& target = EditTarget::Get();
+        EXPECT_TRUE(EditTarget::PumpUntil([&] { return target.Contents() == u"ab1A\u00E9\r\n"; }))
+            << "held " << held << ", got: " << ToUtf8(target.Contents());
+        EXPECT_NE(GetAsyncKeyState(held) & 0x8000, 0) << "the user's key " << held << " was not given back";
+        ASSERT_TRUE(key(held, true));
+        EXPECT_TRUE(EditTarget::PumpUntil([] { return !AnyModifierDown(); })) << "held " << held;
+    }
+}
+
+// Also inside a run of capitals, whose Shift stays down across the Unicode packets.
 TEST_F(Win32KeystrokeSenderTyping, CharactersWithoutAKey) {
-    ExpectTyped({u"\u00E9\u20AC\u4E2D\u03A9"}, u"\u00E9\u20AC\u4E2D\u03A9");
+    ExpectTyped({u"\u00E9\u20AC\u4E2D\u03A9", u"A\u00E9B\U0001F600C"}, u"\u00E9\u20AC\u4E2D\u03A9A\u00E9B\U0001F600C");
 }
 
 TEST_F(Win32KeystrokeSenderTyping, CrLfIsOneLineBreak) {
@@ -308,14 +349,16 @@ TEST_F(Win32KeystrokeSenderTyping, FocusWindowKnowsItsOwnWindowHasTheFocus) {
     EXPECT_EQ(ToUtf8(focus.Description()), "Keystroke target");
 }
 
-// Programs that read key messages see the real keys with their scan codes, Shift included, not only packets.
+// Programs that read key messages see the real keys with their scan codes, Shift included, not only packets;
+// capitals in a row share one press of Shift.
 TEST_F(Win32KeystrokeSenderTyping, KeysCarryScanCodes) {
-    ExpectTyped({u"aA"}, u"aA");
+    ExpectTyped({u"aAA"}, u"aAA");
     const UINT scan_a = MapVirtualKeyW('A', MAPVK_VK_TO_VSC);
     const UINT scan_shift = MapVirtualKeyW(VK_SHIFT, MAPVK_VK_TO_VSC);
     ASSERT_NE(scan_a, 0u);
-    const std::vector<std::pair<UINT, WPARAM>> expected = {{WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'}, {WM_KEYDOWN, VK_SHIFT},
-                                                           {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'}, {WM_KEYUP, VK_SHIFT}};
+    const std::vector<std::pair<UINT, WPARAM>> expected = {
+        {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'},   {WM_KEYDOWN, VK_SHIFT}, {WM_KEYDOWN, 'A'},
+        {WM_KEYUP, 'A'},   {WM_KEYDOWN, 'A'}, {WM_KEYUP, 'A'},        {WM_KEYUP, VK_SHIFT}};
     const std::vector<KeyMessage>& seen = EditTarget::key_messages;
     ASSERT_EQ(seen.size(), expected.size());
     for (size_t i = 0; i < seen.size(); ++i) {

@@ -527,6 +527,25 @@ def case_relay_notation(s):
     relay_and_expect(s, b"a+b^c%d~e{f}g[h](i)", "a+b^c%d~e{f}g[h](i)")
 
 
+def case_user_holds_shift(s):
+    """A scan that arrives while the user holds Shift is typed as sent, not in capitals and with !@# for digits;
+    the user's Shift is still down afterwards (a key typed by the user then is a capital)."""
+    s.clear_settings()
+    s.start_program()
+    s.wait_ready()
+    s.start_recorder()
+    left, top, right, bottom = s.windows("CorvantaTestRecorder")[0][1]
+    pointer = ["mousemove", str((left + right) // 2), str((top + bottom) // 2)]
+    subprocess.run(["xdotool", *pointer, "keydown", "shift"], check=True)
+    try:
+        s.send("COM1", b"abc123\r")
+        s.expect_typed("abc123\r\n", "a scan written while Shift was held")
+        subprocess.run(["xdotool", *pointer, "key", "x"], check=True)
+        s.expect_typed("abc123\r\nX", "the user's x while still holding Shift")
+    finally:
+        subprocess.run(["xdotool", "keyup", "shift"], check=True)
+
+
 def case_relay_ansi(s):
     """Bytes above 127 are characters of the ANSI code page (1252 under Wine): E9 is é, 80 is €."""
     s.clear_settings()

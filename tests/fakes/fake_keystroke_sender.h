@@ -11,8 +11,10 @@ namespace corvanta {
 class FakeKeystrokeSender : public KeystrokeSender {
   public:
     SendResult SendKeys(TextView text) override;
+    void SetKeyMode(KeyMode mode) override { key_mode = mode; }
 
     std::vector<Text> texts;
+    KeyMode key_mode = KeyMode::kLayout;
     bool refuse = false;
 };
 

@@ -114,10 +114,13 @@ for name, data in ports.items():
     write("port_list", name, data)
 
 
-# --- keystroke_plan: flags (1 Caps Lock, 2 start from a US-like layout), the split point of the text into two
-# calls (u8), layout entries (count u8, each: unit u16, virtual key u8, shift state u8), dead keys (count u8,
+# --- keystroke_plan: flags (1 Caps Lock, 2 start from a US-like layout, bits 2-3 the key mode: 0 layout,
+# 1 Unicode, 2 scan code; 0x10 left Shift, 0x20 right Ctrl, 0x40 left Ctrl, 0x80 right Alt held by the user), the
+# split point of the text into two calls (u8, also where a refused send is cut), layout entries (count u8, each: unit u16, virtual key u8, shift state u8), dead keys (count u8,
 # each a virtual key), then the text: UTF-8, or UTF-16LE after FF FE.
 CAPS, US = 1, 2
+UNICODE, SCAN_CODE = 4, 8
+HELD_SHIFT, HELD_RCTRL, HELD_LCTRL, HELD_RALT = 0x10, 0x20, 0x40, 0x80
 
 
 def layout(entries=(), dead=()):
@@ -149,6 +152,13 @@ keys = {
     "surrogates": (US, 0, layout(), utf16("a\U0001F600b\ud800c\udc00\ud83d")),
     "surrogate-split": (US, 2, layout(), utf16("\U0001F600\U0001F600")),
     "key-zero": (0, 0, layout([(ord("a"), 0, 0), (ord("b"), 0xFF, 0xFF)]), b"ab"),
+    "shift-runs": (US, 5, layout(), b"ABC def GHI! a\rB\tC"),
+    "altgr-runs": (US, 3, GERMAN, "€@€ÄÄ€^€a".encode()),
+    "unicode-mode": (US | UNICODE, 2, GERMAN, "aB€\r\n\tx".encode()),
+    "scan-code-mode": (US | SCAN_CODE, 1, GERMAN, "aB€÷é\r".encode()),
+    "held-shift": (US | HELD_SHIFT, 3, layout(), "abc é 123\r".encode()),
+    "held-ctrl-alt": (US | HELD_LCTRL | HELD_RALT, 4, layout(), b"save 1"),
+    "held-all": (US | HELD_SHIFT | HELD_RCTRL | HELD_LCTRL | HELD_RALT, 7, GERMAN, "Ab€é\r".encode()),
 }
 for name, (flags, split, table, text) in keys.items():
     write("keystroke_plan", name, bytes([flags, split]) + table + text)

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -139,6 +140,20 @@ std::string KeyName(uint8_t virtual_key) {
             return "Ctrl";
         case vkey::kMenu:
             return "Alt";
+        case vkey::kLShift:
+            return "LShift";
+        case vkey::kRShift:
+            return "RShift";
+        case vkey::kLControl:
+            return "LCtrl";
+        case vkey::kRControl:
+            return "RCtrl";
+        case vkey::kLMenu:
+            return "LAlt";
+        case vkey::kRMenu:
+            return "RAlt";
+        case vkey::kMenuMask:
+            return "Mask";
         default:
             if ((virtual_key >= '0' && virtual_key <= '9') || (virtual_key >= 'A' && virtual_key <= 'Z')) {
                 return std::string(1, static_cast<char>(virtual_key));
@@ -176,9 +191,9 @@ std::string Describe(const std::vector<InputEvent>& events) {
     return out;
 }
 
-std::string Plan(const FakeLayout& layout, TextView text, bool caps_lock = false) {
+std::string Plan(const FakeLayout& layout, TextView text, bool caps_lock = false, const PlanOptions& options = {}) {
     KeystrokeState state;
-    return Describe(PlanKeystrokes(text, layout, caps_lock, state));
+    return Describe(PlanKeystrokes(text, layout, caps_lock, state, options));
 }
 
 struct Case {
@@ -278,9 +293,17 @@ TEST(KeystrokePlan, UsLayoutTypesCharactersAsTheirKeys) {
                                 {u"[", "vkDB"},
                                 {u"]", "vkDD"},
                                 {u"a+b^c", "A +Shift vkBB -Shift B +Shift 6 -Shift C"},
-                                {u"{ENTER}",
-                                 "+Shift vkDB -Shift +Shift E -Shift +Shift N -Shift +Shift T -Shift "
-                                 "+Shift E -Shift +Shift R -Shift +Shift vkDD -Shift"},
+                                {u"{ENTER}", "+Shift vkDB E N T E R vkDD -Shift"},
+                                {u"ABC", "+Shift A B C -Shift"},
+                                {u"AbC", "+Shift A -Shift B +Shift C -Shift"},
+                                {u"A!b", "+Shift A 1 -Shift B"},
+                                {u"A\rB", "+Shift A -Shift Enter +Shift B -Shift"},
+                                {u"A\tB\x1B", "+Shift A -Shift Tab +Shift B -Shift Esc"},
+                                {u"A\x01"
+                                 u"B",
+                                 "+Shift A B -Shift"},
+                                {u"A\u00E9B c", "+Shift A u00E9 B -Shift vk20 C"},
+                                {u"A\U0001F600B", "+Shift A uD83D uDE00 B -Shift"},
                             });
 }
 
@@ -306,6 +329,12 @@ TEST(KeystrokePlan, GermanLayoutAltGrAndDeadKeys) {
                                     {u"¤", "u00A4"},
                                     {u"¬", "u00AC"},
                                     {u"¦", "u00A6"},
+                                    {u"€@{", "+Ctrl +Alt E Q 7 -Alt -Ctrl"},
+                                    {u"€Ü", "+Ctrl +Alt E -Alt -Ctrl +Shift vkBA -Shift"},
+                                    {u"Ä€a", "+Shift vkDE -Shift +Ctrl +Alt E -Alt -Ctrl A"},
+                                    {u"A^B", "+Shift A u005E B -Shift"},
+                                    {u"€^€", "+Ctrl +Alt E -Alt -Ctrl u005E +Ctrl +Alt E -Alt -Ctrl"},
+                                    {u"€\r@", "+Ctrl +Alt E -Alt -Ctrl Enter +Ctrl +Alt Q -Alt -Ctrl"},
                                 });
 }
 
@@ -363,13 +392,110 @@ TEST(KeystrokePlan, ScanCodesAndExtendedFlag) {
     EXPECT_EQ(de.ScanCode(vkey::kShift), 0x2A);
 }
 
-// Over many texts: every key pressed is released, none twice down, nothing is left down at the end, and no
-// modifier is down while a named key or a Unicode unit is typed (that would make Shift+Enter or Ctrl+Tab).
+// Unicode mode types every character as a unit but the named keys as keys; scan-code mode types the same keys
+// as the layout mode, and a character whose key has no scan code as a unit.
+TEST(KeystrokePlan, KeyModes) {
+    FakeLayout de = GermanLayout();
+    de.scan_codes[0xE2] = 0;
+    const struct {
+        KeyMode mode;
+        Text text;
+        std::string expected;
+    } cases[] = {
+        {KeyMode::kUnicode, u"aA1!", "u0061 u0041 u0031 u0021"},
+        {KeyMode::kUnicode,
+         u"a\r\n\t\b\x1B\x01"
+         u"b",
+         "u0061 Enter Tab Back Esc u0062"},
+        {KeyMode::kUnicode, u"€^", "u20AC u005E"},
+        {KeyMode::kScanCode, u"aA€", "A +Shift A -Shift +Ctrl +Alt E -Alt -Ctrl"},
+        {KeyMode::kScanCode, u"<>a\r", "u003C u003E A Enter"},
+        {KeyMode::kLayout, u"<>", "vkE2 +Shift vkE2 -Shift"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Plan(de, c.text, false, {c.mode, {}}), c.expected)
+            << "mode " << static_cast<int>(c.mode) << ", input: " << ToUtf8(c.text);
+    }
+    // Unicode mode never needs the Caps Lock toggle.
+    EXPECT_EQ(Plan(de, u"a", true, {KeyMode::kUnicode, {}}), "u0061");
+}
+
+// The user's Shift, Ctrl or Alt held down would change what is typed (capitals, shortcuts, menus): lifted
+// around the text and given back after it. Shift is kept where only Unicode units are typed; nothing is touched
+// when nothing is typed.
+TEST(KeystrokePlan, UserHeldModifiersAreLiftedAroundTheText) {
+    const FakeLayout us = UsLayout();
+    const struct {
+        std::vector<uint8_t> held;
+        Text text;
+        std::string expected;
+        KeyMode mode = KeyMode::kLayout;
+    } cases[] = {
+        {{vkey::kLShift}, u"ab", "-LShift A B +LShift"},
+        {{vkey::kRShift}, u"aB", "-RShift A +Shift B -Shift +RShift"},
+        {{vkey::kLShift}, u"\u00E9", "u00E9"},
+        {{vkey::kLShift}, u"\r", "-LShift Enter +LShift", KeyMode::kUnicode},
+        {{vkey::kLShift}, u"ab", "u0061 u0062", KeyMode::kUnicode},
+        {{vkey::kLControl}, u"\u00E9", "-LCtrl u00E9 +LCtrl"},
+        {{vkey::kRControl}, u"s1", "-RCtrl S 1 +RCtrl"},
+        {{vkey::kLMenu}, u"f", "Mask -LAlt F +LAlt"},
+        {{vkey::kLControl, vkey::kRMenu}, u"f", "-LCtrl Mask -RAlt F +RAlt +LCtrl"},
+        {{vkey::kLShift, vkey::kLControl}, u"A", "-LShift -LCtrl +Shift A -Shift +LCtrl +LShift"},
+        {{vkey::kLShift}, u"", ""},
+        {{vkey::kLShift, vkey::kLControl}, u"\x01", ""},
+    };
+    for (const auto& c : cases) {
+        std::string held;
+        for (const uint8_t key : c.held) {
+            held += KeyName(key) + " ";
+        }
+        EXPECT_EQ(Plan(us, c.text, false, {c.mode, c.held}), c.expected)
+            << "held: " << held << "input: " << ToUtf8(c.text);
+    }
+}
+
+// When the system takes only the first events of a plan, the keys it left down come up and the user's keys it
+// lifted go down again.
+TEST(KeystrokePlan, RecoveryAfterARefusedSend) {
+    const struct {
+        Text text;
+        std::vector<uint8_t> held;
+        size_t accepted;
+        std::string expected;
+    } cases[] = {
+        {u"AB", {}, 0, ""},
+        {u"AB", {}, 1, "-Shift"},
+        {u"AB", {}, 2, "-A -Shift"},
+        {u"AB", {}, 3, "-Shift"},
+        {u"AB", {}, 6, ""},
+        {u"\u00E9", {}, 1, "-u00E9"},
+        {u"ab", {vkey::kLShift}, 1, "+LShift"},
+        {u"ab", {vkey::kLShift}, 2, "-A +LShift"},
+        {u"ab", {vkey::kLShift, vkey::kLControl}, 1, "+LShift"},
+        {u"ab", {vkey::kLShift, vkey::kLControl}, 2, "+LCtrl +LShift"},
+        {u"ab", {vkey::kLShift}, 6, ""},
+    };
+    for (const auto& c : cases) {
+        KeystrokeState state;
+        const std::vector<InputEvent> plan =
+            PlanKeystrokes(c.text, UsLayout(), false, state, {KeyMode::kLayout, c.held});
+        EXPECT_EQ(Describe(PlanRecovery(plan, c.accepted)), c.expected)
+            << "input: " << ToUtf8(c.text) << " plan: " << Describe(plan) << " accepted: " << c.accepted;
+    }
+}
+
+// Over many texts, modes and held keys: every key pressed is released, none twice down, the user's held keys
+// are down again at the end and nothing else is; no modifier is down while a named key is typed (Shift+Enter,
+// Ctrl+Tab), no Ctrl or Alt while a Unicode unit is, none of the user's while a key is. Cut short anywhere, the
+// plan and its recovery leave the same.
 TEST(KeystrokePlan, KeysAreReleasedAndModifiersNeverLeak) {
     const Text alphabet = u"aZ09 +^%~(){}[]\\@€éäÄ^´`ß¤¬¦÷中\r\n\t\b\x1B\x01\x7F\x85";
     const FakeLayout layouts[] = {UsLayout(), GermanLayout()};
+    const uint8_t user_keys[] = {vkey::kLShift,   vkey::kRShift, vkey::kLControl,
+                                 vkey::kRControl, vkey::kLMenu,  vkey::kRMenu};
+    const std::set<uint8_t> ours = {vkey::kShift, vkey::kControl, vkey::kMenu};
     std::mt19937 random(20261207);
-    for (int round = 0; round < 2000; ++round) {
+    for (int round = 0; round < 3000; ++round) {
         Text text;
         const size_t length = random() % 12;
         for (size_t i = 0; i < length; ++i) {
@@ -383,30 +509,68 @@ TEST(KeystrokePlan, KeysAreReleasedAndModifiersNeverLeak) {
         const bool caps_lock = round % 3 == 0;
         const FakeLayout& layout = layouts[round % 2];
         KeystrokeState state{round % 5 == 0};
-        const std::vector<InputEvent> events = PlanKeystrokes(text, layout, caps_lock, state);
-        const std::string context = "input: " + ToUtf8(text) + " plan: " + Describe(events);
+        PlanOptions options{static_cast<KeyMode>(round % 3), {}};
+        for (const uint8_t key : user_keys) {
+            if (random() % 4 == 0) {
+                options.held_keys.push_back(key);
+            }
+        }
+        const std::set<uint8_t> held(options.held_keys.begin(), options.held_keys.end());
+        const std::vector<InputEvent> events = PlanKeystrokes(text, layout, caps_lock, state, options);
+        std::string context = "input: " + ToUtf8(text) + " mode " + std::to_string(round % 3) + " held";
+        for (const uint8_t key : options.held_keys) {
+            context += " " + KeyName(key);
+        }
+        context += " plan: " + Describe(events);
 
-        std::set<uint8_t> down;
+        const size_t cut = events.empty() ? 0 : random() % events.size();
+        std::set<uint8_t> down = held;
         for (size_t i = 0; i < events.size(); ++i) {
             const InputEvent& e = events[i];
+            const bool user_down = std::any_of(held.begin(), held.end(), [&](uint8_t k) { return down.count(k); });
+            const bool ctrl_or_alt = down.count(vkey::kControl) || down.count(vkey::kMenu) ||
+                                     down.count(vkey::kLControl) || down.count(vkey::kRControl) ||
+                                     down.count(vkey::kLMenu) || down.count(vkey::kRMenu);
             if (e.kind == InputEvent::Kind::Unicode) {
                 ASSERT_FALSE(e.key_up) << context;
                 ASSERT_TRUE(i + 1 < events.size() && events[i + 1] == UnicodeUp(e.code)) << context;
+                EXPECT_FALSE(ctrl_or_alt) << "Ctrl or Alt held for a unit: " << context;
                 ++i;
-            } else if (!e.key_up) {
+                continue;
+            }
+            if (!e.key_up) {
                 ASSERT_TRUE(down.insert(e.virtual_key).second) << "pressed twice: " << context;
             } else {
                 ASSERT_EQ(down.erase(e.virtual_key), 1u) << "released but not down: " << context;
             }
-            const bool is_named =
-                e.kind == InputEvent::Kind::Key && (e.virtual_key == vkey::kReturn || e.virtual_key == vkey::kTab ||
-                                                    e.virtual_key == vkey::kBack || e.virtual_key == vkey::kEscape);
-            if (e.kind == InputEvent::Kind::Unicode || is_named) {
-                EXPECT_FALSE(down.count(vkey::kShift) || down.count(vkey::kControl) || down.count(vkey::kMenu))
-                    << "modifier held: " << context;
+            const bool is_named = e.virtual_key == vkey::kReturn || e.virtual_key == vkey::kTab ||
+                                  e.virtual_key == vkey::kBack || e.virtual_key == vkey::kEscape;
+            if (is_named) {
+                EXPECT_FALSE(down.count(vkey::kShift) || ctrl_or_alt) << "modifier held: " << context;
+            }
+            if (!e.key_up && !ours.count(e.virtual_key) && !held.count(e.virtual_key) &&
+                e.virtual_key != vkey::kMenuMask) {
+                EXPECT_FALSE(user_down) << "the user's key held: " << context;
             }
         }
-        EXPECT_TRUE(down.empty()) << "left down: " << context;
+        EXPECT_EQ(down, held) << "left: " << context;
+
+        std::set<uint8_t> down_at_cut = held;
+        for (size_t i = 0; i < cut; ++i) {
+            if (events[i].kind == InputEvent::Kind::Key) {
+                events[i].key_up ? down_at_cut.erase(events[i].virtual_key)
+                                 : down_at_cut.insert(events[i].virtual_key).second;
+            }
+        }
+        for (const InputEvent& e : PlanRecovery(events, cut)) {
+            if (e.kind == InputEvent::Kind::Key) {
+                EXPECT_TRUE(e.key_up ? down_at_cut.erase(e.virtual_key) == 1 : down_at_cut.insert(e.virtual_key).second)
+                    << "recovery at " << cut << ": " << context;
+            }
+        }
+        if (!events.empty()) {
+            EXPECT_EQ(down_at_cut, held) << "after recovery at " << cut << ": " << context;
+        }
     }
 }
 

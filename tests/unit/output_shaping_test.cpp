@@ -258,7 +258,7 @@ TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
     expected.line_end = u"\t";
     expected.code_page = 932;
     expected.key_delay_ms = 5;
-    expected.key_mode = KeyModeSetting::kScanCode;
+    expected.key_mode = KeyMode::kScanCode;
     expected.record_gap_ms = 40;
     EXPECT_TRUE(read.settings == expected);
     EXPECT_EQ(registry.OpenKeyCount(), 0u);

@@ -27,6 +27,7 @@ class Target : public KeystrokeSender {
         }
         return result;
     }
+    void SetKeyMode(KeyMode mode) override { sender.SetKeyMode(mode); }
 
     FakeKeystrokeSender sender;
     Text typed;

@@ -78,6 +78,7 @@ int Run(HINSTANCE instance) {
     Win32RegistryWatch registry_watch;
     const auto apply_output = [&keys, &queue](const OutputSettings& output) {
         keys.SetControlsAsUnicode(output.controls == ControlMode::kUnicode);
+        keys.SetKeyMode(output.key_mode);
         queue.SetKeyDelay(output.key_delay_ms);
     };
     frmTerminal terminal(form, comm, tray, settings, queue, ansi,

@@ -68,7 +68,19 @@ bool CapsLockOn() {
     return (GetKeyState(VK_CAPITAL) & 1) != 0;
 }
 
-INPUT ToInput(const InputEvent& event) {
+// The modifiers physically down now. The asynchronous state, not the thread's: ours lags behind the keyboard.
+std::vector<uint8_t> HeldModifiers() {
+    std::vector<uint8_t> held;
+    for (const uint8_t key :
+         {vkey::kLShift, vkey::kRShift, vkey::kLControl, vkey::kRControl, vkey::kLMenu, vkey::kRMenu}) {
+        if ((GetAsyncKeyState(key) & 0x8000) != 0) {
+            held.push_back(key);
+        }
+    }
+    return held;
+}
+
+INPUT ToInput(const InputEvent& event, KeyMode mode) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     KEYBDINPUT& key = input.ki;
@@ -76,10 +88,13 @@ INPUT ToInput(const InputEvent& event) {
         key.wScan = event.code;
         key.dwFlags = KEYEVENTF_UNICODE;
     } else {
-        // The virtual key decides; the scan code is there for programs that read it from lParam.
+        // The virtual key decides, the scan code is there for programs that read it from lParam; in scan-code
+        // mode the scan code decides and Windows ignores wVk (Wine 8 still reads it, so it stays). A key
+        // without a scan code cannot go as one.
+        const bool by_scan_code = mode == KeyMode::kScanCode && event.code != 0;
         key.wVk = event.virtual_key;
         key.wScan = event.code;
-        key.dwFlags = event.extended ? KEYEVENTF_EXTENDEDKEY : 0;
+        key.dwFlags = (event.extended ? KEYEVENTF_EXTENDEDKEY : 0) | (by_scan_code ? KEYEVENTF_SCANCODE : 0);
     }
     if (event.key_up) {
         key.dwFlags |= KEYEVENTF_KEYUP;
@@ -95,19 +110,32 @@ SendResult Win32KeystrokeSender::SendKeys(TextView text) {
     }
     const Win32KeyboardLayout layout(LayoutOf(TargetThread()));
     // Caps Lock on would swap the case of letters typed by their keys.
-    const std::vector<InputEvent> plan = PlanKeystrokes(text, layout, std::function<bool()>(CapsLockOn), state_);
+    const std::vector<InputEvent> plan =
+        PlanKeystrokes(text, layout, std::function<bool()>(CapsLockOn), state_, {mode_, HeldModifiers()});
     if (plan.empty()) {
         return {};
     }
-    std::vector<INPUT> inputs;
-    inputs.reserve(plan.size());
-    for (const InputEvent& event : plan) {
-        inputs.push_back(ToInput(event));
-    }
     // SendInput accepts fewer events, without saying which, when User Interface Privilege Isolation blocks
     // them (a window of higher integrity has the focus) or the desktop is locked; the caller sees the count.
-    const UINT accepted = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    const UINT accepted = Send(plan);
+    if (accepted < plan.size()) {
+        // A Shift of ours left down would capitalise the user's own typing. Best effort: a system that
+        // refused the keys may refuse these too, and the caller already hears of the refusal.
+        Send(PlanRecovery(plan, accepted));
+    }
     return {plan.size(), accepted};
+}
+
+unsigned Win32KeystrokeSender::Send(const std::vector<InputEvent>& events) const {
+    if (events.empty()) {
+        return 0;
+    }
+    std::vector<INPUT> inputs;
+    inputs.reserve(events.size());
+    for (const InputEvent& event : events) {
+        inputs.push_back(ToInput(event, mode_));
+    }
+    return SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 }  // namespace corvanta::win32

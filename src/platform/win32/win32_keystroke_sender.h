@@ -1,21 +1,28 @@
 #pragma once
 
+#include <vector>
+
 #include "core/keystroke_plan.h"
 #include "platform/keystroke_sender.h"
 
 namespace corvanta::win32 {
 
 // Types text into the window that has the keyboard focus with one SendInput call per text, using the keys of
-// that window's own keyboard layout.
+// that window's own keyboard layout. Modifiers the user holds down are lifted for the text and given back after.
 class Win32KeystrokeSender : public KeystrokeSender {
   public:
     SendResult SendKeys(TextView text) override;
+    void SetKeyMode(KeyMode mode) override { mode_ = mode; }
 
     // Control characters other than CR, LF, TAB, BS and ESC typed as Unicode units instead of left out.
     void SetControlsAsUnicode(bool on) { state_.controls_as_unicode = on; }
 
   private:
+    // The events handed to SendInput; how many it accepted.
+    unsigned Send(const std::vector<InputEvent>& events) const;
+
     KeystrokeState state_;
+    KeyMode mode_ = KeyMode::kLayout;
 };
 
 }  // namespace corvanta::win32
