@@ -61,8 +61,9 @@ def one(packages, pattern):
 
 
 def msiexec(s, *args):
-    status, _ = s.wine("msiexec", *args, timeout=180)
-    return status
+    # No pipe for its output: a program it launches would inherit the pipe and hold it open.
+    return subprocess.run([s.loader, "msiexec", *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, timeout=180, check=False).returncode
 
 
 def arp_entries(s):
@@ -155,8 +156,12 @@ def case_install_lifecycle(s):
         s.expect_typed("installed\r\n", "the installed Corvanta.exe")
 
         # Upgrade while it runs: one entry, the new file, the auto-start entry kept.
-        check(msiexec(s, "/i", s.windows_path(new_msi), "/qn") == 0, "the upgrade failed")
+        check(msiexec(s, "/i", s.windows_path(new_msi), "/qn", "LAUNCH=1") == 0, "the upgrade failed")
         testbed.wait_for(lambda: not s.alive(), 30, "the running Corvanta to end for the upgrade")
+        # LAUNCH=1 started the new version: its icon comes, and /exit ends it.
+        testbed.wait_for(lambda: len(s.tray_icons()) == 1, e2e.READY_TIMEOUT, "the icon of the launched Corvanta")
+        check(s.wine(exe_unix, "/exit")[0] == 0, "Corvanta.exe /exit could not end the launched copy")
+        testbed.wait_for(s.tray_flushed, 15, "the launched Corvanta's icon to go")
         entries = arp_entries(s)
         check(len(entries) == 1, f"{len(entries)} Add/Remove Programs entries after the upgrade, expected one")
         check(entries[0].get("DisplayVersion") == f"{major}.{minor}.{patch + 1}",
