@@ -4,7 +4,7 @@
 corvanta.ico, the form's and the tray's icon: one 16 x 16 image, 256 colours (8 bits per pixel, a palette of 256
 entries) with a transparency mask, drawn pixel by pixel.
 corvanta_app.ico, the executable's icon for Explorer, the Start menu and Add/Remove Programs: the same connector drawn
-from shapes at 16, 20, 24, 32, 48, 64 and 256 px, 32-bit colour with alpha; the 256 px image is PNG-compressed.
+from shapes at 16, 20, 24, 32, 48, 64 and 256 px, 32-bit colour with alpha; 48 px and up are PNG-compressed.
 Run it again after changing the drawing and commit the files.
 """
 import math
@@ -163,13 +163,16 @@ def png_image(size, rows):
 
 
 LARGE_SIZES = (16, 20, 24, 32, 48, 64, 256)
+# Images this large are stored PNG-compressed (Windows Vista and later read them); the small ones stay bitmaps,
+# which every reader takes. This keeps the executable within its size goal.
+PNG_FROM = 48
 
 
 def build_large():
     images = []
     for size in LARGE_SIZES:
         rows = render(size)
-        images.append((size, png_image(size, rows) if size == 256 else bmp_image(size, rows)))
+        images.append((size, png_image(size, rows) if size >= PNG_FROM else bmp_image(size, rows)))
     directory = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     entries = b""
