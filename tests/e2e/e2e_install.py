@@ -1,63 +1,51 @@
 #!/usr/bin/env python3
-"""End-to-end install cases: the Windows Installer packages of scripts/package under Wine's msiexec.
+"""End-to-end install cases: the packages of scripts/package under Wine's msiexec, built here from the Windows
+builds already made (the upgrade package as the next patch version). Same bed, sessions and exit status as
+e2e.py, whose machinery this driver reuses.
 
     e2e_install.py CASE --exe Corvanta.exe --helpers DIR [--loader WINE]
-
-Same bed, sessions and exit status as e2e.py, whose machinery this driver reuses. The packages are built here by
-scripts/package from the Windows builds already made (the upgrade package as the next patch version).
 """
 import glob
 import os
-import re
 import struct
 import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
-from e2e import Failure, Skip, check, testbed  # noqa: E402
+from e2e import Skip, check, testbed  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 USER_RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
-PACKAGE_TIMEOUT = 1500  # the upgrade package's build: a minute with a warm compiler cache, more on a cold one
+BUILD_TIMEOUT = 1500  # the upgrade package's build: a minute with a warm compiler cache, more on a cold one
 
 
-def build_packages(s, arch, version=None):
-    """Runs scripts/package for one architecture; returns {file name: path} of what it wrote."""
-    out = os.path.join(s.dir, f"dist-{arch}-{version or 'current'}")
-    env = dict(os.environ)
-    if version:
-        env["CORVANTA_VERSION"] = version
+def build_msi(s, arch, version=None):
+    out = os.path.join(s.dir, f"dist-{arch}-{version}")
+    env = dict(os.environ, **({"CORVANTA_VERSION": version} if version else {}))
     result = subprocess.run([os.path.join(ROOT, "scripts", "package"), "--only", arch, "--out", out], env=env,
                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            timeout=PACKAGE_TIMEOUT, check=False)
+                            timeout=BUILD_TIMEOUT, check=False)
     check(result.returncode == 0, f"scripts/package --only {arch} failed:\n{result.stdout.decode()[-3000:]}")
-    return {name: os.path.join(out, name) for name in os.listdir(out)}
+    msis = glob.glob(os.path.join(out, f"Corvanta-*-{arch}.msi"))
+    check(len(msis) == 1 and len(os.listdir(out)) == 4, f"scripts/package wrote {os.listdir(out)}")
+    return msis[0], os.path.basename(msis[0])[len("Corvanta-"):-len(f"-{arch}.msi")]
 
 
 def check_reproducible(build_dir):
-    """The executable's PE timestamp is the commit's date, not the clock's, and linking it again gives the same
-    bytes."""
+    """The PE timestamp is the commit's date, not the clock's, and a second link gives the same bytes."""
     exe = os.path.join(build_dir, "Corvanta.exe")
     with open(exe, "rb") as f:
         first = f.read()
     stamp = struct.unpack_from("<I", first, struct.unpack_from("<I", first, 0x3C)[0] + 8)[0]
     commit = subprocess.run(["git", "log", "-1", "--format=%ct"], cwd=ROOT, stdout=subprocess.PIPE, text=True,
                             check=False).stdout.strip()
-    if commit:
-        check(stamp == int(commit), f"the PE timestamp of {exe} is {stamp}, the commit's date {commit}")
+    check(not commit or stamp == int(commit), f"the PE timestamp of {exe} is {stamp}, the commit's date {commit}")
     os.remove(exe)
     subprocess.run(["cmake", "--build", build_dir, "--target", "Corvanta"], stdout=subprocess.DEVNULL,
-                   timeout=PACKAGE_TIMEOUT, check=True)
+                   timeout=BUILD_TIMEOUT, check=True)
     with open(exe, "rb") as f:
         check(f.read() == first, f"a second link of {exe} gave other bytes")
-
-
-def one(packages, pattern):
-    found = [path for name, path in packages.items() if re.fullmatch(pattern, name)]
-    check(len(found) == 1, f"{len(found)} files match {pattern}: {sorted(packages)}")
-    return found[0]
 
 
 def msiexec(s, *args):
@@ -68,40 +56,49 @@ def msiexec(s, *args):
 
 def arp_entries(s):
     """The Add/Remove Programs entries named Corvanta, as {value name: data} each."""
-    entries, current = [], None
-    _, out = s.wine("reg", "query", UNINSTALL_KEY, "/s", timeout=60)
+    entries = []
+    _, out = s.wine("reg", "query", r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall", "/s")
     for line in out.splitlines():
+        fields = line.split(None, 2)
         if line.startswith("HKEY_"):
-            current = {}
-            entries.append(current)
-        elif current is not None and line.strip():
-            fields = line.split(None, 2)
-            if len(fields) >= 2 and fields[1].startswith("REG_"):
-                current[fields[0]] = fields[2] if len(fields) > 2 else ""
+            entries.append({})
+        elif entries and len(fields) == 3 and fields[1].startswith("REG_"):
+            entries[-1][fields[0]] = fields[2]
     return [entry for entry in entries if entry.get("DisplayName") == "Corvanta"]
 
 
-def install_paths(s, folder):
+def installed(s, folder):
     windows = f"C:\\{folder}\\Corvanta\\Corvanta.exe"
-    return windows, os.path.join(os.environ["WINEPREFIX"], "drive_c", folder, "Corvanta", "Corvanta.exe")
+    s.exe = os.path.join(os.environ["WINEPREFIX"], "drive_c", folder, "Corvanta", "Corvanta.exe")
+    return f'"{windows}"'
 
 
 def shortcuts():
-    return glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "**", "Start Menu", "**", "Corvanta.lnk"),
-                     recursive=True)
+    return glob.glob(os.path.join(os.environ["WINEPREFIX"], "drive_c", "**", "Corvanta.lnk"), recursive=True)
 
 
-def remove_leftovers(s, *msis):
+def clean_slate(s, *msis):
     """A case that failed half-way must not leave a product or Run values behind for the next case."""
     for msi in msis:
         msiexec(s, "/x", s.windows_path(msi), "/qn")
     for key in (e2e.RUN_KEY, USER_RUN_KEY):
-        s.wine("reg", "delete", key, "/v", "Corvanta", "/f")
+        s.reg_delete(key, "Corvanta")
 
 
-def uninstall_while_running(s, msi, exe_unix, quoted):
-    """A silent uninstall ends the running program, removes the files, the shortcut, the entry and every Run
-    value naming the file, and keeps the user's settings."""
+def install(s, msi, version, quoted, *properties):
+    check(msiexec(s, "/i", s.windows_path(msi), "/qn", *properties) == 0, f"installing {msi} failed")
+    check(os.path.exists(s.exe) and len(shortcuts()) == 1, f"after the install: {s.exe}, shortcuts {shortcuts()}")
+    entries = arp_entries(s)
+    check([(e.get("DisplayVersion"), e.get("Publisher")) for e in entries] == [(version, "Corvanta Instruments Ltd.")],
+          f"Add/Remove Programs entries {entries}, expected one of version {version}")
+    if "AUTOSTART=1" in properties:
+        check(s.reg_value(e2e.RUN_KEY, "Corvanta") == ("REG_SZ", quoted),
+              f"AUTOSTART=1 wrote {s.reg_value(e2e.RUN_KEY, 'Corvanta')}, expected the quoted path {quoted}")
+
+
+def uninstall_while_running(s, msi, quoted):
+    """Ends the running program; removes the files, the shortcut, the entry and every Run value naming the file;
+    keeps the user's settings."""
     s.store("CommPort", "1")
     s.reg_add(USER_RUN_KEY, "Corvanta", quoted)  # as the tray menu writes it where the machine's key is denied
     s.start_program()
@@ -109,93 +106,62 @@ def uninstall_while_running(s, msi, exe_unix, quoted):
     check(msiexec(s, "/x", s.windows_path(msi), "/qn") == 0, "the silent uninstall failed")
     testbed.wait_for(lambda: not s.alive(), 30, "the running Corvanta to end during the uninstall")
     check(s.program.returncode == 0, f"Corvanta.exe ended with status {s.program.returncode} during the uninstall")
-    check(not os.path.exists(exe_unix), f"{exe_unix} is still there after the uninstall")
-    check(not shortcuts(), f"the Start menu shortcut is still there: {shortcuts()}")
-    check(not arp_entries(s), f"Add/Remove Programs still lists Corvanta: {arp_entries(s)}")
+    check(not os.path.exists(s.exe) and not shortcuts() and not arp_entries(s),
+          f"left after the uninstall: {s.exe} {os.path.exists(s.exe)}, {shortcuts()}, {arp_entries(s)}")
     for key in (e2e.RUN_KEY, USER_RUN_KEY):
-        check(s.reg_value(key, "Corvanta") == (None, None),
-              f"{key}\\Corvanta is left after the uninstall: {s.reg_value(key, 'Corvanta')}")
+        check(s.reg_value(key, "Corvanta") == (None, None), f"{key}\\Corvanta is left after the uninstall")
     check(s.stored("CommPort") == "1", "the uninstall removed the user's settings under HKCU\\Software\\Corvanta")
 
 
 def case_install_lifecycle(s):
-    """The x64 package: a silent install with AUTOSTART=1, the program it installed types what arrives on COM1,
-    an upgrade to the next version, a lower version refused, and a silent uninstall with Corvanta running."""
-    current = build_packages(s, "x64")
-    version = re.fullmatch(r"Corvanta-(.+)-x64\.msi", os.path.basename(one(current, r"Corvanta-.+-x64\.msi")))[1]
+    """The x64 package: a silent install with AUTOSTART=1, the installed program types what arrives on COM1 with
+    the menu's check mark on, an upgrade with LAUNCH=1, a lower version refused, an uninstall while it runs."""
+    old_msi, version = build_msi(s, "x64")
     major, minor, patch = map(int, version.split("."))
-    upgrade = build_packages(s, "x64", f"{major}.{minor}.{patch + 1}")
-    check_reproducible(os.path.join(ROOT, "build", f"package-{major}.{minor}.{patch + 1}-win64"))
-    old_msi, new_msi = one(current, r"Corvanta-.+-x64\.msi"), one(upgrade, r"Corvanta-.+-x64\.msi")
-    windows_exe, exe_unix = install_paths(s, "Program Files")
-    quoted = f'"{windows_exe}"'
-    remove_leftovers(s, new_msi, old_msi)
-    s.reg_delete(e2e.RUN_KEY, "Corvanta")
-    s.reg_delete(USER_RUN_KEY, "Corvanta")
+    new_version = f"{major}.{minor}.{patch + 1}"
+    new_msi, _ = build_msi(s, "x64", new_version)
+    check_reproducible(os.path.join(ROOT, "build", f"package-{new_version}-win64"))
+    quoted = installed(s, "Program Files")
+    clean_slate(s, new_msi, old_msi)
     try:
-        check(msiexec(s, "/i", s.windows_path(old_msi), "/qn", "AUTOSTART=1") == 0, "the silent install failed")
-        check(os.path.exists(exe_unix), f"no {exe_unix} after the install")
-        check(len(shortcuts()) == 1, f"Start menu shortcuts: {shortcuts()}, expected one Corvanta.lnk")
-        entries = arp_entries(s)
-        check(len(entries) == 1, f"{len(entries)} Add/Remove Programs entries for Corvanta, expected one")
-        for name, want in (("DisplayVersion", version), ("Publisher", "Corvanta Instruments Ltd.")):
-            check(entries[0].get(name) == want, f"the entry's {name} is {entries[0].get(name)!r}, expected {want!r}")
-        check(s.reg_value(e2e.RUN_KEY, "Corvanta") == ("REG_SZ", quoted),
-              f"AUTOSTART=1 wrote {s.reg_value(e2e.RUN_KEY, 'Corvanta')}, expected the quoted path {quoted}")
-
-        # The installed program: its icon, the menu's check mark from the installer's Run value, typing.
-        s.exe = exe_unix
+        install(s, old_msi, version, quoted, "AUTOSTART=1")
         s.clear_settings()
         s.start_program()
         s.wait_ready()
-        menu = s.open_menu()
-        s.check_menu(menu, checked=True)
+        s.check_menu(s.open_menu(), checked=True)
         s.close_menu()
         s.start_recorder()
         s.send("COM1", b"installed\r")
         s.expect_typed("installed\r\n", "the installed Corvanta.exe")
 
-        # Upgrade while it runs: one entry, the new file, the auto-start entry kept.
-        check(msiexec(s, "/i", s.windows_path(new_msi), "/qn", "LAUNCH=1") == 0, "the upgrade failed")
-        testbed.wait_for(lambda: not s.alive(), 30, "the running Corvanta to end for the upgrade")
-        # LAUNCH=1 started the new version: its icon comes, and /exit ends it.
-        testbed.wait_for(lambda: len(s.tray_icons()) == 1, e2e.READY_TIMEOUT, "the icon of the launched Corvanta")
-        check(s.wine(exe_unix, "/exit")[0] == 0, "Corvanta.exe /exit could not end the launched copy")
-        testbed.wait_for(s.tray_flushed, 15, "the launched Corvanta's icon to go")
-        entries = arp_entries(s)
-        check(len(entries) == 1, f"{len(entries)} Add/Remove Programs entries after the upgrade, expected one")
-        check(entries[0].get("DisplayVersion") == f"{major}.{minor}.{patch + 1}",
-              f"after the upgrade the entry shows version {entries[0].get('DisplayVersion')!r}")
-        with open(exe_unix, "rb") as installed:
-            check(b"V\0e\0r\0s\0i\0o\0n\0 \0" + f"{major}.{minor}.{patch + 1}".encode("utf-16-le") in installed.read(),
-                  "the installed Corvanta.exe is not the upgrade's")
+        install(s, new_msi, new_version, quoted, "LAUNCH=1")
+        testbed.wait_for(lambda: not s.alive(), 30, "the old version to end for the upgrade")
+        with open(s.exe, "rb") as f:
+            check(f"Version {new_version}".encode("utf-16-le") in f.read(), "the installed file is not the upgrade's")
         check(s.reg_value(e2e.RUN_KEY, "Corvanta") == ("REG_SZ", quoted), "the upgrade lost the auto-start entry")
+        testbed.wait_for(lambda: len(s.tray_icons()) == 1, e2e.READY_TIMEOUT, "the icon of the launched Corvanta")
+        check(s.wine(s.exe, "/exit")[0] == 0, "Corvanta.exe /exit could not end the launched copy")
+        testbed.wait_for(s.tray_flushed, 15, "the launched Corvanta's icon to go")
         check(msiexec(s, "/i", s.windows_path(old_msi), "/qn") != 0, "the older package installed over the newer")
-        check(len(arp_entries(s)) == 1, "the refused downgrade changed the Add/Remove Programs entries")
 
-        uninstall_while_running(s, new_msi, exe_unix, quoted)
+        uninstall_while_running(s, new_msi, quoted)
     finally:
-        remove_leftovers(s, new_msi, old_msi)
+        clean_slate(s, new_msi, old_msi)
 
 
 def case_install_x86(s):
     """The x86 package installs into Program Files (x86) and its silent uninstall leaves nothing behind."""
     if not e2e.loader_runs(s.loader):
         raise Skip(f"{s.loader} cannot run 32-bit code on this machine")
-    msi = one(build_packages(s, "x86"), r"Corvanta-.+-x86\.msi")
-    windows_exe, exe_unix = install_paths(s, "Program Files (x86)")
-    remove_leftovers(s, msi)
-    s.reg_delete(e2e.RUN_KEY, "Corvanta")
-    s.reg_delete(USER_RUN_KEY, "Corvanta")
+    msi, version = build_msi(s, "x86")
+    quoted = installed(s, "Program Files (x86)")
+    clean_slate(s, msi)
     try:
-        check(msiexec(s, "/i", s.windows_path(msi), "/qn", "AUTOSTART=1") == 0, "the silent install failed")
-        check(os.path.exists(exe_unix), f"no {exe_unix} after the install")
-        check(len(arp_entries(s)) == 1, "no single Add/Remove Programs entry for Corvanta")
-        s.exe = exe_unix
+        install(s, msi, version, quoted, "AUTOSTART=1")
         s.clear_settings()
-        uninstall_while_running(s, msi, exe_unix, f'"{windows_exe}"')
+        uninstall_while_running(s, msi, quoted)
     finally:
-        remove_leftovers(s, msi)
+        clean_slate(s, msi)
 
 
 CASES = {name[len("case_"):]: func for name, func in globals().items() if name.startswith("case_")}
