@@ -28,7 +28,7 @@ def build_msi(s, arch, version=None):
                             timeout=BUILD_TIMEOUT, check=False)
     check(result.returncode == 0, f"scripts/package --only {arch} failed:\n{result.stdout.decode()[-3000:]}")
     msis = glob.glob(os.path.join(out, f"Corvanta-*-{arch}.msi"))
-    check(len(msis) == 1 and len(os.listdir(out)) == 4, f"scripts/package wrote {os.listdir(out)}")
+    check(len(msis) == 1 and len(os.listdir(out)) == 3, f"scripts/package wrote {os.listdir(out)}")
     return msis[0], os.path.basename(msis[0])[len("Corvanta-"):-len(f"-{arch}.msi")]
 
 
