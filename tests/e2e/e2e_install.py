@@ -49,9 +49,11 @@ def check_reproducible(build_dir):
 
 
 def msiexec(s, *args):
-    # No pipe for its output: a program it launches would inherit the pipe and hold it open.
-    return subprocess.run([s.loader, "msiexec", *args], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                          stderr=subprocess.DEVNULL, timeout=180, check=False).returncode
+    # Its log is shown when the case fails. No pipe for its output: a program it launches would inherit the pipe
+    # and hold it open.
+    log = os.path.join(s.dir, f"msiexec-{len(glob.glob(os.path.join(s.dir, 'msiexec-*')))}.log")
+    return subprocess.run([s.loader, "msiexec", *args, "/l*v", s.windows_path(log)], stdin=subprocess.DEVNULL,
+                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=180, check=False).returncode
 
 
 def arp_entries(s):
