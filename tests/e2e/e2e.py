@@ -843,17 +843,39 @@ def case_about(s):
 
 
 def case_exit(s):
-    """"Exit" removes the tray icon and ends the program cleanly, its port closed."""
-    start_with_com1(s)
-    s.choose("Exit")
-    try:
-        testbed.wait_for(lambda: not s.alive(), 15, "the program to end")
-    except TimeoutError:
-        raise Failure("Corvanta.exe still runs 15 s after Exit") from None
-    check(s.program.returncode == 0, f"Corvanta.exe ended with status {s.program.returncode} after Exit")
-    # No pointer over the tray now: an icon left behind would stay until Wine relays a mouse message to it.
-    check(not s.tray_icons() and not s.tray_shown(), "the tray icon is still shown after Exit")
-    s.send("COM1", b"after exit\r")  # the line is free: writing into it does not block or fail
+    """"Exit", WM_CLOSE (an installer or the Restart Manager closing the program), the session's end
+    (WM_QUERYENDSESSION + WM_ENDSESSION with ENDSESSION_CLOSEAPP) and a start with /exit each remove the tray icon
+    and end the program cleanly, its port closed."""
+    WM_CLOSE, WM_QUERYENDSESSION, WM_ENDSESSION, ENDSESSION_CLOSEAPP = 0x10, 0x11, 0x16, 0x1
+
+    def post(*messages):
+        forms = s.wintool("forms", "CorvantaMainForm")
+        check(len(forms) == 1, f"{len(forms)} main forms, expected one")
+        for message, wparam, lparam in messages:
+            check(s.wine(s.tool("wintool"), "post", forms[0], str(message), str(wparam), str(lparam))[0] == 0,
+                  f"posting message {message:#x} to the main form failed")
+
+    def ask_exit_switch():
+        status = s.wine(s.exe, "/exit", timeout=30)[0]
+        check(status == 0, f"Corvanta.exe /exit ended with status {status}")
+
+    ways = (("Exit", lambda: s.choose("Exit")),
+            ("WM_CLOSE", lambda: post((WM_CLOSE, 0, 0))),
+            ("the session's end", lambda: post((WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP),
+                                               (WM_ENDSESSION, 1, ENDSESSION_CLOSEAPP))),
+            ("/exit", ask_exit_switch))
+    for way, ask in ways:
+        com1 = start_with_com1(s)
+        ask()
+        try:
+            testbed.wait_for(lambda: not s.alive(), 15, f"the program to end after {way}")
+        except TimeoutError:
+            raise Failure(f"Corvanta.exe still runs 15 s after {way}") from None
+        check(s.program.returncode == 0, f"Corvanta.exe ended with status {s.program.returncode} after {way}")
+        # No pointer over the tray now: an icon left behind would stay until Wine relays a mouse message to it.
+        check(not s.tray_icons() and not s.tray_shown(), f"the tray icon is still shown after {way}")
+        check(not s.program_holds(com1), f"COM1 is still open after {way}")
+        s.send("COM1", b"after exit\r")  # the line is free: writing into it does not block or fail
 
 
 def case_tray_click_over_dialog(s):

@@ -7,6 +7,7 @@
 
 #include "about/frmAbout_logic.h"
 #include "common/identity.h"
+#include "corvanta_version.h"
 #include "platform/win32/dialog_window.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_error.h"
@@ -43,7 +44,7 @@ DialogLayout Layout() {
             {id::kOk, WC_BUTTONW, u"&Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, {5430, 2115, 1365, 345}},
             {id::kDisclaimer, WC_STATICW, kDisclaimer, kLabel, {195, 2130, 5025, 915}},
             {id::kTitle, WC_STATICW, u"", kLabel, {1950, 75, 4785, 555}},
-            {id::kVersion, WC_STATICW, u"Version 1.0.0", kLabel, {1935, 615, 4335, 225}},
+            {id::kVersion, WC_STATICW, u"Version " CORVANTA_VERSION_WIDE, kLabel, {1935, 615, 4335, 225}},
             comment(3),
             comment(1),
             comment(2),

@@ -1,10 +1,17 @@
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdlib>
 #include <exception>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "common/identity.h"
+#include "core/command_line.h"
 #include "core/frmTerminal.h"
+#include "core/mod1_registry.h"
 #include "core/serial_session.h"
 #include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
@@ -35,7 +42,56 @@ namespace {
 // How long a second start waits for a copy that is shutting down.
 constexpr DWORD kEndingInstanceWaitMs = 3000;
 
+// How long /exit waits for the running copy to close its port and end.
+constexpr DWORD kExitWaitMs = 10000;
+
+std::vector<Text> CommandLineArguments() {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (argv == nullptr) {
+        ThrowLastError(u"CommandLineToArgvW");
+    }
+    const std::unique_ptr<LPWSTR, decltype(&LocalFree)> owner(argv, &LocalFree);
+    std::vector<Text> arguments;
+    for (int i = 1; i < count; ++i) {
+        arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+    }
+    return arguments;
+}
+
+// The installer's switches: no window, no message box (they run silently under msiexec /qn); the exit code is
+// 0 on success and 1 when the work could not be done.
+int RunSwitch(StartCommand command) {
+    if (command == StartCommand::kExit) {
+        return CloseRunningForms(kExitWaitMs) ? 0 : 1;
+    }
+    Win32Registry registry;
+    Win32AnsiCodePage ansi;
+    const Win32AppInfo app;
+    const Text exe = AutoStartCommandPath(app.Path(), app.EXEName());
+    switch (command) {
+        case StartCommand::kAutoStartOn:
+            return WriteAutoStart(registry, ansi, exe) ? 0 : 1;
+        case StartCommand::kAutoStartOff:
+        case StartCommand::kUninstallCleanup:
+            return RemoveAutoStartEntries(registry, ansi, exe) ? 0 : 1;
+        default:
+            return 1;
+    }
+}
+
 int Run(HINSTANCE instance) {
+    const std::optional<StartCommand> command = ParseStartCommand(CommandLineArguments());
+    if (!command) {
+        const Text caption(kAppTitle);
+        const Text usage(kStartCommandUsage);
+        MessageBoxW(nullptr, Wide(usage), Wide(caption), MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+        return 2;
+    }
+    if (*command != StartCommand::kRun) {
+        return RunSwitch(*command);
+    }
+
     const InstanceLock lock(L"Local\\Corvanta.Running", kEndingInstanceWaitMs);
     if (!lock.Acquired()) {
         const Text caption(kAppTitle);
@@ -84,7 +140,14 @@ int Run(HINSTANCE instance) {
     frmTerminal terminal(form, comm, tray, settings, queue, ansi,
                          {menu, dialogs, registry, app, [&form] { form.Unload(); }},
                          {&record_gap_timer, &code_pages, &registry_watch, apply_output});
-    form.OnUnload = [&terminal](int16_t& Cancel) { terminal.Form_Unload(Cancel); };
+    // Every way the form unloads (Exit, WM_CLOSE from an installer, the session's end) closes the port and
+    // takes the icon away before the process can be ended.
+    form.OnUnload = [&terminal, &tray](int16_t& Cancel) {
+        terminal.Form_Unload(Cancel);
+        if (Cancel == 0) {
+            tray.UserControl_Terminate();
+        }
+    };
 
     int exit_code = 0;
     try {

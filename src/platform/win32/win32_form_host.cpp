@@ -1,6 +1,7 @@
 #include "platform/win32/win32_form_host.h"
 
 #include <memory>
+#include <vector>
 
 #include "common/identity.h"
 #include "platform/win32/win32_error.h"
@@ -26,6 +27,35 @@ void SetWindowIcons(HWND window, const PictureRef& icon) {
     const auto handle = icon ? static_cast<LPARAM>(icon->Handle()) : 0;
     SendMessageW(window, WM_SETICON, ICON_SMALL, handle);
     SendMessageW(window, WM_SETICON, ICON_BIG, handle);
+}
+
+bool CloseRunningForms(DWORD timeout_ms) {
+    // The processes are opened before they are asked: once asked, a form and its process may go at any moment.
+    std::vector<UniqueHandle> asked;
+    for (HWND form = FindWindowExW(nullptr, nullptr, kClassName, nullptr); form != nullptr;
+         form = FindWindowExW(nullptr, form, kClassName, nullptr)) {
+        DWORD process_id = 0;
+        if (GetWindowThreadProcessId(form, &process_id) == 0 || process_id == GetCurrentProcessId()) {
+            continue;
+        }
+        UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, process_id));
+        if (process.Valid()) {
+            asked.push_back(std::move(process));
+        }
+    }
+    for (HWND form = FindWindowExW(nullptr, nullptr, kClassName, nullptr); form != nullptr;
+         form = FindWindowExW(nullptr, form, kClassName, nullptr)) {
+        // Posted, not sent: a form busy in a modal dialog must not hold up the installer that asked.
+        PostMessageW(form, WM_CLOSE, 0, 0);
+    }
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    bool all_ended = true;
+    for (const UniqueHandle& process : asked) {
+        const ULONGLONG now = GetTickCount64();
+        const auto left = static_cast<DWORD>(now < deadline ? deadline - now : 0);
+        all_ended = WaitForSingleObject(process.Get(), left) == WAIT_OBJECT_0 && all_ended;
+    }
+    return all_ended;
 }
 
 Win32FormHost::Win32FormHost(HINSTANCE instance) : instance_(instance) {
@@ -108,8 +138,13 @@ LRESULT Win32FormHost::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPA
         case WM_CLOSE:
             UnloadNow();
             return 0;
+        case WM_QUERYENDSESSION:
+            // Nothing to save: agree at once, also to the Restart Manager's ENDSESSION_CLOSEAPP, and end in
+            // WM_ENDSESSION as the system expects.
+            return TRUE;
         case WM_ENDSESSION:
-            // The process may be ended as soon as this returns: unload now, so the port is closed.
+            // The process may be ended as soon as this returns: unload now, so the port is closed and the icon
+            // removed.
             if (wparam != FALSE) {
                 UnloadNow();
             }

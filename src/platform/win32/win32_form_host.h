@@ -30,6 +30,10 @@ PictureRef LoadSharedIcon(HINSTANCE instance, int id, int size, TextView operati
 // Gives a window the picture as its small and its large icon; an empty picture takes them away.
 void SetWindowIcons(HWND window, const PictureRef& icon);
 
+// Asks every main form of this program on the desktop to close, as the Exit command would, and waits up to
+// timeout_ms for their processes to end. True when none is left running.
+bool CloseRunningForms(DWORD timeout_ms);
+
 // The main form: a top-level window captioned with the program title that is never shown. Being top level
 // (not message-only) it receives WM_ENDSESSION and the shell's broadcasts; it is also the parent of the tray
 // control's window.

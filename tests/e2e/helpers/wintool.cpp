@@ -177,6 +177,18 @@ int Windows(const std::wstring& window_class) {
     return count > 0 ? 0 : 1;
 }
 
+// Top-level windows of a class, hidden ones too (the program's main form is never shown).
+int Forms(const std::wstring& window_class) {
+    int count = 0;
+    for (HWND window : TopLevelWindows()) {
+        if (_wcsicmp(ClassOf(window).c_str(), window_class.c_str()) == 0) {
+            PrintLine(std::to_wstring(reinterpret_cast<UINT_PTR>(window)));
+            ++count;
+        }
+    }
+    return count > 0 ? 0 : 1;
+}
+
 int Items(HWND parent) {
     if (!IsWindow(parent)) {
         return 1;
@@ -353,6 +365,9 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"windows" && argc == 3) {
         return Windows(argv[2]);
     }
+    if (command == L"forms" && argc == 3) {
+        return Forms(argv[2]);
+    }
     if (command == L"items" && argc == 3) {
         return Items(ParseWindow(argv[2]));
     }
@@ -370,6 +385,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     PrintLine(
         L"usage: wintool find TITLE | texts HWND | click HWND TEXT | tooltips | trayicons | post HWND MSG WPARAM "
-        L"LPARAM | windows CLASS | items HWND | entries HWND | droplist | foreground | refmenu X Y STOP ITEM...");
+        L"LPARAM | windows CLASS | forms CLASS | items HWND | entries HWND | droplist | foreground | refmenu X Y STOP "
+        L"ITEM...");
     return 2;
 }
