@@ -17,6 +17,7 @@
 #ifdef CORVANTA_HAVE_WIN32
 #include <windows.h>
 
+#include "contract/message_loop_win32.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_focus_window.h"
 #include "platform/win32/win32_keystroke_sender.h"
@@ -103,21 +104,7 @@ class EditTarget {
 
     // Runs this thread's messages until done() holds or the deadline passes; returns done().
     static bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline = 5s) {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        for (;;) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            if (done()) {
-                return true;
-            }
-            if (std::chrono::steady_clock::now() >= end) {
-                return false;
-            }
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        }
+        return test::PumpUntil(done, deadline);
     }
 
     static inline std::vector<KeyMessage> key_messages;

@@ -7,24 +7,14 @@
 
 #include <functional>
 
+#include "contract/message_loop_win32.h"
 #include "platform/win32/win32_registry_watch.h"
 
 namespace corvanta {
 namespace {
 
 bool PumpUntil(const std::function<bool()>& done, DWORD deadline_ms = 10000) {
-    const ULONGLONG end = GetTickCount64() + deadline_ms;
-    while (!done()) {
-        if (GetTickCount64() > end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&message);
-        }
-    }
-    return true;
+    return test::PumpUntil(done, std::chrono::milliseconds(deadline_ms));
 }
 
 void SetValue(const wchar_t* path, DWORD data) {

@@ -25,6 +25,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "contract/message_loop_win32.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_serial_device.h"
 #include "platform/win32/win32_timer.h"
@@ -138,23 +139,7 @@ class Win32Line : public SerialLine {
         }
     }
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) override {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        while (!done()) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
-                return done();
-            }
-            // Conditions may also change without a message (bytes left for the next Input): look again soon.
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<int64_t>(left.count(), 10)),
-                                      QS_ALLINPUT);
-            MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-        return true;
+        return test::PumpUntil(done, deadline);
     }
     bool RunModal(const std::function<void()>& start) override {
         // An empty dialog from an in-memory template: DialogBoxIndirectParam runs the system's own modal loop.

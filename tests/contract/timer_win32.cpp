@@ -7,25 +7,14 @@
 
 #include <functional>
 
+#include "contract/message_loop_win32.h"
 #include "platform/win32/win32_timer.h"
 
 namespace corvanta {
 namespace {
 
-// Runs the thread's message loop until `done` holds or the deadline passes.
 bool PumpUntil(const std::function<bool()>& done, DWORD deadline_ms = 5000) {
-    const ULONGLONG end = GetTickCount64() + deadline_ms;
-    while (!done()) {
-        if (GetTickCount64() > end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&message);
-        }
-    }
-    return true;
+    return test::PumpUntil(done, std::chrono::milliseconds(deadline_ms));
 }
 
 TEST(Win32Timer, TicksOnceFromTheMessageLoop) {

@@ -10,23 +10,6 @@
 namespace corvanta::win32 {
 namespace {
 
-// The process of the window with the keyboard focus, 0 when nothing is in the foreground. The foreground
-// thread's focus window may be a child owned by another process.
-DWORD TargetProcess() {
-    HWND target = GetForegroundWindow();
-    if (target == nullptr) {
-        return 0;
-    }
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndFocus != nullptr) {
-        target = info.hwndFocus;
-    }
-    DWORD process = 0;
-    GetWindowThreadProcessId(target, &process);
-    return process;
-}
-
 // The RID of the token's mandatory label (0x2000 medium, 0x3000 high, 0x4000 system); none, with the reason in
 // GetLastError, when it cannot be read.
 std::optional<DWORD> IntegrityLevel(HANDLE token) {
@@ -49,6 +32,19 @@ std::optional<DWORD> IntegrityLevel(HANDLE token) {
 }
 
 }  // namespace
+
+HWND KeyboardTarget() {
+    const HWND foreground = GetForegroundWindow();
+    if (foreground == nullptr) {
+        return nullptr;
+    }
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(foreground, nullptr), &info) && info.hwndFocus != nullptr) {
+        return info.hwndFocus;
+    }
+    return foreground;
+}
 
 Win32FocusWindow::Win32FocusWindow() {
     HANDLE token = nullptr;
@@ -76,7 +72,11 @@ bool Win32FocusWindow::IsOwnWindow() const {
 // other failure (the process has just ended) says no: the keys are tried, and a refusal still shows in their
 // count.
 bool Win32FocusWindow::ElevatedAboveUs() const {
-    const DWORD process_id = TargetProcess();
+    const HWND target = KeyboardTarget();
+    DWORD process_id = 0;
+    if (target != nullptr) {
+        GetWindowThreadProcessId(target, &process_id);
+    }
     if (process_id == 0 || process_id == GetCurrentProcessId()) {
         return false;
     }

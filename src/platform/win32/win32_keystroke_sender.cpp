@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+#include "platform/win32/win32_focus_window.h"
+
 namespace corvanta::win32 {
 namespace {
 
@@ -41,19 +43,10 @@ class Win32KeyboardLayout : public KeyboardLayout {
     HKL layout_;
 };
 
-// The thread that owns the window with the focus: the foreground thread's focus window may be a child owned
-// by another thread. 0 when nothing is in the foreground.
+// The thread that owns the window the keys go to; 0 when nothing is in the foreground.
 DWORD TargetThread() {
-    HWND target = GetForegroundWindow();
-    if (target == nullptr) {
-        return 0;
-    }
-    GUITHREADINFO info{};
-    info.cbSize = sizeof(info);
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(target, nullptr), &info) && info.hwndFocus != nullptr) {
-        target = info.hwndFocus;
-    }
-    return GetWindowThreadProcessId(target, nullptr);
+    const HWND target = KeyboardTarget();
+    return target == nullptr ? 0 : GetWindowThreadProcessId(target, nullptr);
 }
 
 HKL LayoutOf(DWORD thread) {

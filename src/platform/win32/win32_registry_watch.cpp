@@ -43,13 +43,7 @@ LONG Arm(const RegKeyPath& key, UniqueHkey& opened, HANDLE event) {
 }  // namespace
 
 Win32RegistryWatch::Win32RegistryWatch() {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    RegisterWindowClass(instance, kClassName, &RoutingWindowProc<Win32RegistryWatch>);
-    HWND hwnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
-    if (hwnd == nullptr) {
-        ThrowLastError(u"Creating the registry watch's window");
-    }
-    window_.Reset(hwnd);
+    window_.Reset(CreateMessageOnlyWindow(*this, kClassName, u"Creating the registry watch's window"));
     stop_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     armed_.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!stop_.Valid() || !armed_.Valid()) {

@@ -34,12 +34,7 @@ std::optional<int16_t> ComPortNumber(const wchar_t* name) {
 }  // namespace
 
 Win32SerialDevice::Win32SerialDevice() {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    RegisterWindowClass(instance, kWindowClass, &RoutingWindowProc<Win32SerialDevice>);
-    window_.Reset(CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this));
-    if (window_.Get() == nullptr) {
-        ThrowLastError(u"Creating the serial port's window");
-    }
+    window_.Reset(CreateMessageOnlyWindow(*this, kWindowClass, u"Creating the serial port's window"));
     DEV_BROADCAST_DEVICEINTERFACE_W filter{};
     filter.dbcc_size = sizeof(filter);
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;

@@ -10,13 +10,7 @@ constexpr UINT_PTR kTimerId = 1;
 }  // namespace
 
 Win32Timer::Win32Timer() {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    RegisterWindowClass(instance, kClassName, &RoutingWindowProc<Win32Timer>);
-    HWND hwnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
-    if (hwnd == nullptr) {
-        ThrowLastError(u"Creating the timer's window");
-    }
-    window_.Reset(hwnd);
+    window_.Reset(CreateMessageOnlyWindow(*this, kClassName, u"Creating the timer's window"));
 }
 
 Win32Timer::~Win32Timer() {

@@ -15,4 +15,14 @@ void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proced
     }
 }
 
+HWND CreateMessageOnlyWindow(const wchar_t* class_name, WNDPROC procedure, void* owner, TextView operation) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    RegisterWindowClass(instance, class_name, procedure);
+    const HWND hwnd = CreateWindowExW(0, class_name, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, owner);
+    if (hwnd == nullptr) {
+        ThrowLastError(operation);
+    }
+    return hwnd;
+}
+
 }  // namespace corvanta::win32

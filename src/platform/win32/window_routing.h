@@ -5,6 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
+#include "platform/text.h"
 #include "platform/win32/unhandled_error.h"
 
 namespace corvanta::win32 {
@@ -34,5 +35,14 @@ LRESULT CALLBACK RoutingWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARA
 
 // Registers the class once per process; a second registration of the same name is not an error.
 void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure);
+
+// A message-only window routed to `owner`: it gets posted messages, timers and device notices, never input.
+// Throws "operation: system message" when it cannot be made.
+HWND CreateMessageOnlyWindow(const wchar_t* class_name, WNDPROC procedure, void* owner, TextView operation);
+
+template <typename Owner>
+HWND CreateMessageOnlyWindow(Owner& owner, const wchar_t* class_name, TextView operation) {
+    return CreateMessageOnlyWindow(class_name, &RoutingWindowProc<Owner>, &owner, operation);
+}
 
 }  // namespace corvanta::win32
