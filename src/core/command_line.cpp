@@ -9,22 +9,6 @@ namespace corvanta {
 
 namespace {
 
-char16_t FoldAscii(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-
-bool EqualIgnoringCase(TextView a, TextView b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (FoldAscii(a[i]) != FoldAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 TextView Unquoted(TextView text) {
     if (text.size() >= 2 && text.front() == u'"' && text.back() == u'"') {
         return text.substr(1, text.size() - 2);
@@ -34,7 +18,7 @@ TextView Unquoted(TextView text) {
 
 // File names on Windows compare without regard to case; a value typed in by hand may lack the quotes.
 bool NamesExecutable(TextView run_value, TextView quoted_exe_path) {
-    return EqualIgnoringCase(Unquoted(TrimBlanks(run_value)), Unquoted(quoted_exe_path));
+    return EqualIgnoringAsciiCase(Unquoted(TrimBlanks(run_value)), Unquoted(quoted_exe_path));
 }
 
 }  // namespace
@@ -49,18 +33,18 @@ std::optional<StartCommand> ParseStartCommand(const std::vector<Text>& arguments
     }
     const TextView name = first.substr(1);
     if (arguments.size() == 1) {
-        if (EqualIgnoringCase(name, u"exit")) {
+        if (EqualIgnoringAsciiCase(name, u"exit")) {
             return StartCommand::kExit;
         }
-        if (EqualIgnoringCase(name, u"uninstall-cleanup")) {
+        if (EqualIgnoringAsciiCase(name, u"uninstall-cleanup")) {
             return StartCommand::kUninstallCleanup;
         }
     }
-    if (arguments.size() == 2 && EqualIgnoringCase(name, u"autostart")) {
-        if (EqualIgnoringCase(arguments[1], u"on")) {
+    if (arguments.size() == 2 && EqualIgnoringAsciiCase(name, u"autostart")) {
+        if (EqualIgnoringAsciiCase(arguments[1], u"on")) {
             return StartCommand::kAutoStartOn;
         }
-        if (EqualIgnoringCase(arguments[1], u"off")) {
+        if (EqualIgnoringAsciiCase(arguments[1], u"off")) {
             return StartCommand::kAutoStartOff;
         }
     }

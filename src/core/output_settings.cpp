@@ -85,28 +85,12 @@ uint32_t DwordOf(const RawValue& value) {
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-char16_t Lower(char16_t unit) {
-    return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
-}
-
-bool IsWord(TextView text, TextView word) {
-    if (text.size() != word.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (Lower(text[i]) != word[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 int HexDigit(char16_t unit) {
     if (unit >= u'0' && unit <= u'9') {
         return unit - u'0';
     }
-    if (Lower(unit) >= u'a' && Lower(unit) <= u'f') {
-        return Lower(unit) - u'a' + 10;
+    if (AsciiLower(unit) >= u'a' && AsciiLower(unit) <= u'f') {
+        return AsciiLower(unit) - u'a' + 10;
     }
     return -1;
 }
@@ -149,10 +133,10 @@ std::map<char16_t, Text> ParseControlMap(TextView value) {
 }
 
 uint32_t ParseCodePage(TextView value, const CodePages& code_pages) {
-    if (IsWord(value, u"ansi")) {
+    if (EqualIgnoringAsciiCase(value, u"ansi")) {
         return 0;
     }
-    if (IsWord(value, u"utf-8") || IsWord(value, u"utf8")) {
+    if (EqualIgnoringAsciiCase(value, u"utf-8") || EqualIgnoringAsciiCase(value, u"utf8")) {
         return kUtf8CodePage;
     }
     uint32_t number = 0;
@@ -182,20 +166,20 @@ void ParseValue(std::u16string_view name,
         settings.suffix = Unescape(StringOf(raw, ansi));
     } else if (name == u"LineEnd") {
         const Text value = StringOf(raw, ansi);
-        if (IsWord(value, u"enter")) {
+        if (EqualIgnoringAsciiCase(value, u"enter")) {
             settings.line_end.reset();
-        } else if (IsWord(value, u"tab")) {
+        } else if (EqualIgnoringAsciiCase(value, u"tab")) {
             settings.line_end = u"\t";
-        } else if (IsWord(value, u"none")) {
+        } else if (EqualIgnoringAsciiCase(value, u"none")) {
             settings.line_end = Text();
         } else {
             settings.line_end = Unescape(value);
         }
     } else if (name == u"ControlCharacters") {
         const Text value = StringOf(raw, ansi);
-        if (IsWord(value, u"drop")) {
+        if (EqualIgnoringAsciiCase(value, u"drop")) {
             settings.controls = ControlMode::kDrop;
-        } else if (IsWord(value, u"unicode")) {
+        } else if (EqualIgnoringAsciiCase(value, u"unicode")) {
             settings.controls = ControlMode::kUnicode;
         } else {
             settings.control_map = ParseControlMap(value);
@@ -211,11 +195,11 @@ void ParseValue(std::u16string_view name,
         settings.key_delay_ms = delay;
     } else if (name == u"KeyMode") {
         const Text value = StringOf(raw, ansi);
-        if (IsWord(value, u"layout")) {
+        if (EqualIgnoringAsciiCase(value, u"layout")) {
             settings.key_mode = KeyMode::kLayout;
-        } else if (IsWord(value, u"unicode")) {
+        } else if (EqualIgnoringAsciiCase(value, u"unicode")) {
             settings.key_mode = KeyMode::kUnicode;
-        } else if (IsWord(value, u"scancode")) {
+        } else if (EqualIgnoringAsciiCase(value, u"scancode")) {
             settings.key_mode = KeyMode::kScanCode;
         } else {
             throw Error(Quoted(value) + u" is neither layout, unicode nor scancode");

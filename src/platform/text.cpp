@@ -85,6 +85,22 @@ Text TrimBlanks(TextView text) {
     return Text(text.substr(begin, end - begin));
 }
 
+char16_t AsciiLower(char16_t unit) {
+    return unit >= u'A' && unit <= u'Z' ? static_cast<char16_t>(unit - u'A' + u'a') : unit;
+}
+
+bool EqualIgnoringAsciiCase(TextView a, TextView b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 Error::Error(Text description) : description_(std::move(description)), utf8_(ToUtf8(description_)) {}
 
 }  // namespace corvanta

@@ -23,6 +23,11 @@ Text FromUtf8(std::string_view utf8);
 // Trims U+0020 blanks at both ends (not tabs or other white space).
 Text TrimBlanks(TextView text);
 
+// A-Z as a-z; every other unit as it is. Words of the registry and the command line are ASCII.
+char16_t AsciiLower(char16_t unit);
+// Whether the texts are equal when A-Z count as a-z.
+bool EqualIgnoringAsciiCase(TextView a, TextView b);
+
 // A run-time error: what a property refused or an operation that failed, with a description a user can read.
 class Error : public std::exception {
   public:
