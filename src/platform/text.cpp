@@ -41,36 +41,100 @@ std::string ToUtf8(TextView text) {
     return out;
 }
 
-Text FromUtf8(std::string_view utf8) {
-    Text out;
-    out.reserve(utf8.size());
+namespace {
+
+// A UTF-8 lead byte: the length of its sequence (0: not a lead byte) and the range its second byte must be in,
+// which rules out overlong forms, surrogates and code points above U+10FFFF.
+struct Utf8Lead {
+    size_t length;
+    unsigned char low;
+    unsigned char high;
+};
+
+Utf8Lead LeadOf(unsigned char byte) {
+    if (byte < 0x80) {
+        return {1, 0, 0};
+    }
+    if (byte >= 0xC2 && byte <= 0xDF) {
+        return {2, 0x80, 0xBF};
+    }
+    if (byte == 0xE0) {
+        return {3, 0xA0, 0xBF};
+    }
+    if (byte == 0xED) {
+        return {3, 0x80, 0x9F};
+    }
+    if (byte >= 0xE1 && byte <= 0xEF) {
+        return {3, 0x80, 0xBF};
+    }
+    if (byte == 0xF0) {
+        return {4, 0x90, 0xBF};
+    }
+    if (byte >= 0xF1 && byte <= 0xF3) {
+        return {4, 0x80, 0xBF};
+    }
+    if (byte == 0xF4) {
+        return {4, 0x80, 0x8F};
+    }
+    return {0, 0, 0};
+}
+
+}  // namespace
+
+Text DecodeUtf8(std::string& bytes) {
+    Text text;
+    text.reserve(bytes.size());
     size_t i = 0;
-    while (i < utf8.size()) {
-        const auto b0 = static_cast<unsigned char>(utf8[i]);
-        int extra = b0 < 0x80 ? 0 : (b0 & 0xE0) == 0xC0 ? 1 : (b0 & 0xF0) == 0xE0 ? 2 : (b0 & 0xF8) == 0xF0 ? 3 : -1;
-        char32_t cp = extra == 0 ? b0 : extra == 1 ? (b0 & 0x1Fu) : extra == 2 ? (b0 & 0x0Fu) : (b0 & 0x07u);
-        bool ok = extra >= 0 && i + static_cast<size_t>(extra) < utf8.size() + (extra == 0 ? 1 : 0);
-        for (int k = 1; ok && k <= extra; ++k) {
-            const auto b = static_cast<unsigned char>(utf8[i + static_cast<size_t>(k)]);
-            ok = (b & 0xC0) == 0x80;
-            cp = (cp << 6) | (b & 0x3Fu);
-        }
-        static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (!ok || cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(u'\uFFFD');
+    while (i < bytes.size()) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        const Utf8Lead lead = LeadOf(byte);
+        if (lead.length == 1) {
+            text.push_back(byte);
             ++i;
             continue;
         }
-        i += static_cast<size_t>(extra) + 1;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        if (lead.length == 0) {
+            text.push_back(u'\uFFFD');
+            ++i;
+            continue;
+        }
+        size_t valid = 1;
+        char32_t code_point = byte & (0xFFu >> (lead.length + 1));
+        while (valid < lead.length && i + valid < bytes.size()) {
+            const auto next = static_cast<unsigned char>(bytes[i + valid]);
+            const bool in_range = valid == 1 ? next >= lead.low && next <= lead.high : (next & 0xC0) == 0x80;
+            if (!in_range) {
+                break;
+            }
+            code_point = code_point << 6 | (next & 0x3Fu);
+            ++valid;
+        }
+        if (valid < lead.length && i + valid == bytes.size()) {
+            break;
+        }
+        i += valid;
+        if (valid < lead.length) {
+            text.push_back(u'\uFFFD');
+        } else if (code_point >= 0x10000) {
+            code_point -= 0x10000;
+            text.push_back(static_cast<char16_t>(0xD800 + (code_point >> 10)));
+            text.push_back(static_cast<char16_t>(0xDC00 + (code_point & 0x3FF)));
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            text.push_back(static_cast<char16_t>(code_point));
         }
     }
-    return out;
+    bytes.erase(0, i);
+    return text;
+}
+
+Text FromUtf8(std::string_view utf8) {
+    std::string bytes(utf8);
+    Text text = DecodeUtf8(bytes);
+    // What is left is the start of a sequence that never ended.
+    if (!bytes.empty()) {
+        text.push_back(u'\uFFFD');
+    }
+    return text;
 }
 
 Text TrimBlanks(TextView text) {

@@ -17,8 +17,11 @@ Text AsciiText(std::string_view ascii);
 // UTF-16 to UTF-8, for diagnostics and test messages; unpaired surrogates become U+FFFD.
 std::string ToUtf8(TextView text);
 
-// UTF-8 to UTF-16; malformed sequences become U+FFFD.
+// UTF-8 to UTF-16; each maximal ill-formed part becomes one U+FFFD, so that bad input stays visible.
 Text FromUtf8(std::string_view utf8);
+// The same for a stream read in pieces: whole sequences are decoded, and an incomplete but so far valid
+// sequence at the end is left in `bytes` for the next piece.
+Text DecodeUtf8(std::string& bytes);
 
 // Trims U+0020 blanks at both ends (not tabs or other white space).
 Text TrimBlanks(TextView text);
