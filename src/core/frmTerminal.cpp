@@ -29,11 +29,8 @@ frmTerminal::frmTerminal(FormHost& form,
       app_(menu.app),
       unload_(std::move(menu.unload)),
       output_services_(std::move(output)),
-      ansi_decoder_(&ansi) {
-    if (output_services_.record_gap_timer != nullptr && output_services_.code_pages != nullptr) {
-        output_.emplace(ansi_, *output_services_.code_pages, *output_services_.record_gap_timer);
-        output_services_.record_gap_timer->SetOnTimer([this] { RecordGap_Timer(); });
-    }
+      output_(ansi_, output_services_.code_pages, output_services_.record_gap_timer) {
+    output_services_.record_gap_timer.SetOnTimer([this] { RecordGap_Timer(); });
     Menu.Load(kMenuItems);
     MSComm1.SetOnComm([this] { MSComm1_OnComm(); });
     queue_.SetOnRoom([this] { MSComm1_OnComm(); });
@@ -64,15 +61,10 @@ void frmTerminal::Form_Load() {
 
     // Read before the port opens, so that the first bytes are already shaped; a refusal is shown below.
     // Watched first, so that no change slips in between the read and the watch.
-    std::optional<std::vector<RefusedValue>> refused;
-    if (output_) {
-        if (output_services_.watch != nullptr) {
-            output_services_.watch->Watch({{kOutputUserRoot, kOutputUserPath}, {kOutputPolicyRoot, kOutputPolicyPath}},
-                                          [this] { LoadOutputSettings(); });
-        }
-        LoadOutputSettings();
-        refused = refused_output_values_;
-    }
+    output_services_.watch.Watch({{kOutputUserRoot, kOutputUserPath}, {kOutputPolicyRoot, kOutputPolicyPath}},
+                                 [this] { LoadOutputSettings(); });
+    LoadOutputSettings();
+    const std::vector<RefusedValue> refused = refused_output_values_.value_or(std::vector<RefusedValue>{});
 
     const std::optional<Text> port_failure = OpenPortFromStore();
 
@@ -89,15 +81,15 @@ void frmTerminal::Form_Load() {
     if (port_failure) {
         form_.MsgBox(*port_failure, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
     }
-    if (refused && !refused->empty()) {
-        form_.MsgBox(RefusalMessage(*refused), msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
+    if (!refused.empty()) {
+        form_.MsgBox(RefusalMessage(refused), msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
     }
 }
 
 void frmTerminal::LoadOutputSettings() {
     const bool starting = !refused_output_values_.has_value();
-    OutputSettingsRead read = ReadOutputSettings(registry_, ansi_, *output_services_.code_pages);
-    output_->SetSettings(read.settings);
+    OutputSettingsRead read = ReadOutputSettings(registry_, ansi_, output_services_.code_pages);
+    output_.SetSettings(read.settings);
     if (output_services_.apply) {
         output_services_.apply(read.settings);
     }
@@ -111,7 +103,7 @@ void frmTerminal::LoadOutputSettings() {
 
 void frmTerminal::RecordGap_Timer() {
     // Behind any text the queue turned away, so that a record's end never overtakes its characters.
-    QueueText(output_->GapElapsed());
+    QueueText(output_.GapElapsed());
 }
 
 void frmTerminal::MSComm1_OnComm() {
@@ -145,7 +137,7 @@ void frmTerminal::RelayOnce() {
     std::string bytes = std::exchange(unconverted_, {}) + read;
     Text text;
     try {
-        text = output_ ? output_->Receive(bytes) : ansi_decoder_.Decode(bytes);
+        text = output_.Receive(bytes);
     } catch (const std::exception& error) {
         unconverted_ = std::move(bytes);
         if (!std::exchange(conversion_failure_reported_, true)) {

@@ -51,9 +51,9 @@ struct TerminalMenuServices {
 // What shaping the typed text needs (prefix, suffix, line ends, control characters, encoding). Without it,
 // text is typed as it comes, as with no output value set.
 struct TerminalOutputServices {
-    Timer* record_gap_timer = nullptr;
-    const CodePages* code_pages = nullptr;
-    RegistryWatch* watch = nullptr;
+    Timer& record_gap_timer;
+    const CodePages& code_pages;
+    RegistryWatch& watch;
     // Hands the settings that others carry out (key delay, key mode, control characters as themselves) on to
     // the typing side, at start and after every change.
     std::function<void(const OutputSettings&)> apply;
@@ -71,7 +71,7 @@ class frmTerminal {
                 TypingQueue& queue,
                 AnsiCodePage& ansi,
                 TerminalMenuServices menu,
-                TerminalOutputServices output = {});
+                TerminalOutputServices output);
     frmTerminal(const frmTerminal&) = delete;
     frmTerminal& operator=(const frmTerminal&) = delete;
 
@@ -134,10 +134,8 @@ class frmTerminal {
     bool relaying_ = false;
     bool relay_again_ = false;
     TerminalOutputServices output_services_;
-    std::optional<OutputPipeline> output_;
+    OutputPipeline output_;
     std::optional<std::vector<RefusedValue>> refused_output_values_;
-    // Without output services: a lead byte of a double-byte code page that came last in a read.
-    TextDecoder ansi_decoder_;
 };
 
 }  // namespace corvanta

@@ -289,7 +289,8 @@ TEST(frmTerminalRelay, SenderFailureLosesNothing) {
     TypingQueue queue(sender, rig.focus, timer, [](TextView) {});
     FakePopupMenu menu;
     frmTerminal terminal(rig.form, rig.comm, rig.tray, rig.store, queue, rig.ansi,
-                         {menu, rig.dialogs, rig.registry, rig.app, [] {}});
+                         {menu, rig.dialogs, rig.registry, rig.app, [] {}},
+                         {rig.record_gap_timer, rig.code_pages, rig.registry_watch, {}});
     terminal.Form_Load();
     EXPECT_NO_THROW(rig.comm.Receive("kept"));
     rig.comm.Receive("next");

@@ -77,7 +77,7 @@ struct Rig {
                          queue,
                          ansi,
                          Services(),
-                         {&record_gap_timer, &code_pages, &registry_watch,
+                         {record_gap_timer, code_pages, registry_watch,
                           [this](const OutputSettings& settings) { applied.push_back(settings); }}};
 
     // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.

@@ -139,7 +139,7 @@ int Run(HINSTANCE instance) {
     };
     frmTerminal terminal(form, comm, tray, settings, queue, ansi,
                          {menu, dialogs, registry, app, [&form] { form.Unload(); }},
-                         {&record_gap_timer, &code_pages, &registry_watch, apply_output});
+                         {record_gap_timer, code_pages, registry_watch, apply_output});
     // Every way the form unloads (Exit, WM_CLOSE from an installer, the session's end) closes the port and
     // takes the icon away before the process can be ended.
     form.OnUnload = [&terminal, &tray](int16_t& Cancel) {
