@@ -52,8 +52,7 @@ std::optional<StartCommand> ParseStartCommand(const std::vector<Text>& arguments
 }
 
 bool WriteAutoStart(Registry& registry, const AnsiCodePage& ansi, TextView quoted_exe_path) {
-    RegWriteString(registry, ansi, kRunKeyRoot, kRunKeyPath, kAppTitle, quoted_exe_path);
-    return RegReadString(registry, ansi, kRunKeyRoot, kRunKeyPath, kAppTitle) == quoted_exe_path;
+    return WriteAutoStartValue(registry, ansi, kRunKeyRoot, quoted_exe_path);
 }
 
 bool RemoveAutoStartEntries(Registry& registry, const AnsiCodePage& ansi, TextView quoted_exe_path) {

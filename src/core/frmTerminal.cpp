@@ -203,11 +203,8 @@ void frmTerminal::AutoStart_Click() {
     const bool wanted = !Menu.Checked(AutoStart);
     if (wanted) {
         const Text command = AutoStartCommandPath(app_.Path(), app_.EXEName());
-        RegWriteString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle, command);
         // Since Vista a program without elevation is denied the machine's Run key; every user may write their own.
-        // The routines report no status, so the value read back tells whether the write took, whatever stopped it.
-        if (RegReadString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle) !=
-            ansi_.ToText(ansi_.ToAnsi(command))) {
+        if (!WriteAutoStartValue(registry_, ansi_, kRunKeyRoot, command)) {
             RegWriteString(registry_, ansi_, kUserRunKeyRoot, kRunKeyPath, kAppTitle, command);
         }
     } else {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "common/identity.h"
+
 namespace corvanta {
 
 // These routines report nothing and examine no status code (only the data read of RegReadString decides its
@@ -64,6 +66,11 @@ Text RegReadString(Registry& registry, const AnsiCodePage& ansi, RegKey root, Te
     }
     registry.RegCloseKey(key);
     return result;
+}
+
+bool WriteAutoStartValue(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView command) {
+    RegWriteString(registry, ansi, root, kRunKeyPath, kAppTitle, command);
+    return RegReadString(registry, ansi, root, kRunKeyPath, kAppTitle) == ansi.ToText(ansi.ToAnsi(command));
 }
 
 }  // namespace corvanta

@@ -40,4 +40,9 @@ void RegDeleteValueOf(Registry& registry,
 // included), larger than kMaxRegStringBytes or unreadable. Data without a NUL reads whole.
 Text RegReadString(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView key_path, TextView value_name);
 
+// Writes the auto-start value under `root` and reads it back: whether the key now holds `command`. The routines
+// above examine no status code, so the value read back tells whether the write took, whatever stopped it; it is
+// compared as the ANSI API stored it, so a path with characters outside the code page is not taken for a failure.
+bool WriteAutoStartValue(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView command);
+
 }  // namespace corvanta
