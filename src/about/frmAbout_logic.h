@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
+#include "common/text.h"
 #include "platform/ansi_code_page.h"
 #include "platform/form_host.h"
 #include "platform/process_launcher.h"
 #include "platform/registry.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "common/identity.h"
+#include "common/serial_settings.h"
 #include "config/port_list.h"
 #include "config/port_settings.h"
 
@@ -135,7 +136,7 @@ void frmProperties::Preselect() {
         const int16_t live = comm.CommPort();
         int32_t found = ComboBox::kNoSelection;
         for (int32_t i = 0; found == ComboBox::kNoSelection && i < lists_.cboPort.ListCount(); ++i) {
-            if (PortNumberFromName(lists_.cboPort.List(i)) == live) {
+            if (CommPortNumber(lists_.cboPort.List(i)) == live) {
                 found = i;
             }
         }
@@ -150,7 +151,7 @@ std::optional<int16_t> frmProperties::ChosenPort() const {
         return std::nullopt;
     }
     // An entry that names no port number asks for port 0, which the serial control refuses with its reason.
-    return PortNumberFromName(lists_.cboPort.List(index)).value_or(int16_t{0});
+    return CommPortNumber(lists_.cboPort.List(index)).value_or(int16_t{0});
 }
 
 void frmProperties::cmdOK_Click() {

@@ -3,10 +3,10 @@
 #include <functional>
 #include <optional>
 
+#include "core/serial_control.h"
 #include "platform/ansi_code_page.h"
 #include "platform/form_host.h"
 #include "platform/list_control.h"
-#include "platform/serial_control.h"
 #include "platform/settings_store.h"
 #include "platform/spooler.h"
 

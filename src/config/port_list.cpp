@@ -95,28 +95,4 @@ Text AnsiPtrToString(const char* address, const AnsiCodePage& code_page) {
     return code_page.ToText(std::string_view(address, std::strlen(address)));
 }
 
-std::optional<int16_t> PortNumberFromName(TextView name) {
-    if (!name.starts_with(u"COM")) {
-        return std::nullopt;
-    }
-    TextView digits = name.substr(3);
-    if (digits.ends_with(u':')) {
-        digits.remove_suffix(1);
-    }
-    if (digits.empty() || digits.size() > 5 || digits.front() == u'0') {
-        return std::nullopt;
-    }
-    int32_t number = 0;
-    for (char16_t c : digits) {
-        if (c < u'0' || c > u'9') {
-            return std::nullopt;
-        }
-        number = number * 10 + (c - u'0');
-    }
-    if (number > INT16_MAX) {
-        return std::nullopt;
-    }
-    return static_cast<int16_t>(number);
-}
-
 }  // namespace corvanta

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/text.h"
 #include "platform/ansi_code_page.h"
 #include "platform/list_control.h"
 #include "platform/spooler.h"
-#include "platform/text.h"
 
 namespace corvanta {
 
@@ -22,9 +22,5 @@ int32_t FillPortList(ComboBox& list, int32_t kind, Spooler& spooler, const AnsiC
 
 // The NUL-terminated ANSI string at address, as text; a null address gives empty text.
 Text AnsiPtrToString(const char* address, const AnsiCodePage& code_page);
-
-// The port number N named by a port list entry "COMN" or "COMN:" (N from 1 to 32767, no leading zero);
-// nothing for any other name.
-std::optional<int16_t> PortNumberFromName(TextView name);
 
 }  // namespace corvanta

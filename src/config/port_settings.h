@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
+#include "common/text.h"
 #include "platform/settings_store.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

@@ -3,9 +3,9 @@
 #include <optional>
 #include <vector>
 
+#include "common/text.h"
 #include "platform/ansi_code_page.h"
 #include "platform/registry.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

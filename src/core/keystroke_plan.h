@@ -5,7 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/text.h"
+#include "common/text.h"
+#include "platform/keystroke_sender.h"
 
 namespace corvanta {
 
@@ -33,13 +34,6 @@ inline constexpr uint8_t kRMenu = 0xA5;
 // Unassigned: pressed before a held Alt is released, so the release does not open the target's menu bar.
 inline constexpr uint8_t kMenuMask = 0xE8;
 }  // namespace vkey
-
-// How characters become input events.
-enum class KeyMode : uint8_t {
-    kLayout,    // the keys of the target's layout, a Unicode unit where no plain key combination types it
-    kUnicode,   // every character as a Unicode unit; CR, LF, TAB, BS and ESC still as their keys
-    kScanCode,  // as kLayout, but the keys go as scan codes (some remote-desktop clients read only those)
-};
 
 // A key and the modifiers held with it.
 struct KeyCombination {

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
+#include "common/text.h"
 #include "platform/ansi_code_page.h"
 #include "platform/registry.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

@@ -3,12 +3,12 @@
 #include <memory>
 #include <string_view>
 
+#include "common/text.h"
 #include "core/output_records.h"
 #include "core/output_settings.h"
 #include "core/text_decoder.h"
 #include "platform/ansi_code_page.h"
 #include "platform/code_pages.h"
-#include "platform/text.h"
 #include "platform/timer.h"
 
 namespace corvanta {

@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "common/text.h"
 #include "core/output_settings.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

@@ -5,11 +5,11 @@
 #include <optional>
 #include <vector>
 
+#include "common/text.h"
 #include "core/keystroke_plan.h"
 #include "platform/ansi_code_page.h"
 #include "platform/code_pages.h"
 #include "platform/registry.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

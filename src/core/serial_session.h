@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/serial_control.h"
+#include "common/serial_settings.h"
+#include "core/serial_control.h"
 #include "platform/serial_device.h"
-#include "platform/serial_settings.h"
 #include "platform/timer.h"
 
 namespace corvanta {

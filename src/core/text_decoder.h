@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/text.h"
 #include "platform/ansi_code_page.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

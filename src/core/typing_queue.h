@@ -5,9 +5,9 @@
 #include <deque>
 #include <functional>
 
+#include "common/text.h"
 #include "platform/focus_window.h"
 #include "platform/keystroke_sender.h"
-#include "platform/text.h"
 #include "platform/timer.h"
 
 namespace corvanta {

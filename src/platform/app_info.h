@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta {
 
@@ -14,13 +14,5 @@ class AppInfo {
     // The executable's file name without its extension.
     virtual Text EXEName() const = 0;
 };
-
-struct ModulePathParts {
-    Text path;
-    Text exe_name;
-};
-
-// Splits the full path of an executable as the system reports it into folder and name without extension.
-ModulePathParts SplitModulePath(TextView module_path);
 
 }  // namespace corvanta

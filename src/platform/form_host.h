@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta {
 

@@ -1,11 +1,18 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
-#include "core/keystroke_plan.h"
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta {
+
+// How characters become input events.
+enum class KeyMode : uint8_t {
+    kLayout,    // the keys of the target's layout, a Unicode unit where no plain key combination types it
+    kUnicode,   // every character as a Unicode unit; CR, LF, TAB, BS and ESC still as their keys
+    kScanCode,  // as kLayout, but the keys go as scan codes (some remote-desktop clients read only those)
+};
 
 struct SendResult {
     size_t events = 0;    // input events the text needed

@@ -3,8 +3,8 @@
 #include <functional>
 #include <vector>
 
+#include "common/text.h"
 #include "platform/registry.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

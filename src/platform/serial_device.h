@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/serial_settings.h"
-#include "platform/text.h"
+#include "common/serial_settings.h"
+#include "common/text.h"
 
 namespace corvanta {
 

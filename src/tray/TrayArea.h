@@ -4,10 +4,10 @@
 #include <functional>
 #include <random>
 
+#include "common/text.h"
 #include "platform/ansi_code_page.h"
 #include "platform/form_host.h"
 #include "platform/shell_notify.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

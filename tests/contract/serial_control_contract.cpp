@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/serial_control.h"
 #include "core/serial_session.h"
 #include "fakes/simulated_serial_control.h"
-#include "platform/serial_control.h"
 
 #ifdef CORVANTA_HAVE_WIN32
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include "fakes/fake_dialogs.h"
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta {
 

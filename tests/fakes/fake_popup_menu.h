@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "common/text.h"
 #include "platform/popup_menu.h"
-#include "platform/text.h"
 
 namespace corvanta {
 

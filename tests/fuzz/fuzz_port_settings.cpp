@@ -4,10 +4,10 @@
 #include <limits>
 #include <optional>
 
+#include "common/serial_settings.h"
 #include "config/port_list.h"
 #include "config/port_settings.h"
 #include "fuzz_support.h"
-#include "platform/serial_settings.h"
 
 using corvanta::Text;
 using corvanta::TextView;
@@ -67,16 +67,17 @@ void CheckConversion(const Text& stored, Convert convert, const char* what) {
 }
 
 void CheckPortName(const Text& name) {
-    const std::optional<int16_t> number = corvanta::PortNumberFromName(name);
+    const std::optional<int16_t> number = corvanta::CommPortNumber(name);
     if (number) {
         const Text plain = corvanta::CommPortName(*number);
-        FUZZ_CHECK(*number >= 1 && (name == plain || name == plain + u":"),
+        FUZZ_CHECK(*number >= 1 && (corvanta::EqualIgnoringAsciiCase(name, plain) ||
+                                    corvanta::EqualIgnoringAsciiCase(name, plain + u":")),
                    Shown(name) + " read as port " + std::to_string(*number));
         return;
     }
-    // Refused: then it is no "COMn" / "COMn:" with n from 1 to 32767 in its shortest form.
+    // Refused: then it is no "COMn" / "COMn:" (COM in any case) with n from 1 to 32767 in its shortest form.
     TextView digits = name;
-    if (digits.starts_with(u"COM")) {
+    if (digits.size() >= 3 && corvanta::EqualIgnoringAsciiCase(digits.substr(0, 3), u"COM")) {
         digits.remove_prefix(3);
         if (digits.ends_with(u':')) {
             digits.remove_suffix(1);

@@ -1,8 +1,8 @@
 // The settings string as the serial control takes it: any text either parses into settings whose report reads
 // back the same, or is refused with a message naming it.
 
+#include "common/serial_settings.h"
 #include "fuzz_support.h"
-#include "platform/serial_settings.h"
 
 using corvanta::Text;
 using corvanta::fuzz::Shown;

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta::fuzz {
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/module_path.h"
 #include "core/mod1_registry.h"
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_keystroke_sender.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta {
 namespace {

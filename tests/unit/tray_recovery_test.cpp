@@ -7,8 +7,8 @@
 #include "fakes/fake_control_host.h"
 #include "fakes/fake_picture.h"
 #include "fakes/fake_shell_notify.h"
-#include "platform/memory_property_bag.h"
 #include "tray/TrayArea.h"
+#include "tray/memory_property_bag.h"
 
 namespace corvanta {
 namespace {

@@ -6,8 +6,8 @@
 #include <map>
 #include <vector>
 
+#include "common/text.h"
 #include "platform/form_host.h"
-#include "platform/text.h"
 #include "platform/win32/handles.h"
 
 namespace corvanta::win32 {

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include "core/serial_control.h"
 #include "platform/ansi_code_page.h"
-#include "platform/serial_control.h"
 #include "platform/settings_store.h"
 #include "platform/spooler.h"
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "common/identity.h"
-#include "platform/text.h"
+#include "common/text.h"
 #include "platform/win32/win32_error.h"
 
 namespace corvanta::win32 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/module_path.h"
 #include "platform/app_info.h"
 
 namespace corvanta::win32 {

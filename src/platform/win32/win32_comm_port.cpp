@@ -1,6 +1,6 @@
 #include "platform/win32/win32_comm_port.h"
 
-#include "platform/serial_control.h"
+#include "core/serial_control.h"
 #include "platform/serial_device.h"
 #include "platform/win32/win32_error.h"
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/serial_settings.h"
-#include "platform/text.h"
+#include "common/serial_settings.h"
+#include "common/text.h"
 #include "platform/win32/handles.h"
 
 namespace corvanta::win32 {

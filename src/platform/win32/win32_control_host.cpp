@@ -5,9 +5,9 @@
 #include <cmath>
 #include <memory>
 
-#include "platform/memory_property_bag.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/window_routing.h"
+#include "tray/memory_property_bag.h"
 
 namespace corvanta::win32 {
 

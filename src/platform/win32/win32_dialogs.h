@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
+#include "core/serial_control.h"
 #include "platform/ansi_code_page.h"
 #include "platform/dialogs.h"
 #include "platform/process_launcher.h"
 #include "platform/registry.h"
-#include "platform/serial_control.h"
 #include "platform/settings_store.h"
 #include "platform/spooler.h"
 

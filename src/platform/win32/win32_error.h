@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta::win32 {
 

@@ -1,6 +1,6 @@
 #include "platform/win32/win32_serial_device.h"
 
-#include <cwctype>
+#include <cwchar>
 #include <optional>
 #include <utility>
 
@@ -14,22 +14,6 @@ constexpr wchar_t kWindowClass[] = L"CorvantaSerialDevice";
 constexpr UINT kWakeMessage = WM_APP + 1;
 // GUID_DEVINTERFACE_COMPORT, spelled out so that no GUID library needs linking.
 constexpr GUID kComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
-
-// The number in a port broadcast's name, "COM4" (any case); none for another kind of port.
-std::optional<int16_t> ComPortNumber(const wchar_t* name) {
-    if (std::towupper(name[0]) != L'C' || std::towupper(name[1]) != L'O' || std::towupper(name[2]) != L'M') {
-        return std::nullopt;
-    }
-    int number = 0;
-    const wchar_t* digit = name + 3;
-    for (; *digit >= L'0' && *digit <= L'9' && number <= kMaxCommPort; ++digit) {
-        number = number * 10 + (*digit - L'0');
-    }
-    if (digit == name + 3 || *digit != L'\0' || number < 1 || number > kMaxCommPort) {
-        return std::nullopt;
-    }
-    return static_cast<int16_t>(number);
-}
 
 }  // namespace
 
@@ -102,7 +86,7 @@ void Win32SerialDevice::OnDeviceArrival(const DEV_BROADCAST_HDR* header) {
     // A port broadcast names the port; an interface notice names a device path, so any COM port counts.
     if (header->dbch_devicetype == DBT_DEVTYP_PORT) {
         const auto* port = reinterpret_cast<const DEV_BROADCAST_PORT_W*>(header);
-        if (const std::optional<int16_t> number = ComPortNumber(port->dbcp_name)) {
+        if (const std::optional<int16_t> number = CommPortNumber(FromWide(port->dbcp_name, wcslen(port->dbcp_name)))) {
             on_arrival_(number);
         }
     } else if (header->dbch_devicetype == DBT_DEVTYP_DEVICEINTERFACE) {

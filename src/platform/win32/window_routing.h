@@ -5,7 +5,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "platform/text.h"
+#include "common/text.h"
 #include "platform/win32/unhandled_error.h"
 
 namespace corvanta::win32 {

@@ -1,4 +1,4 @@
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta {
 

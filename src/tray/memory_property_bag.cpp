@@ -1,4 +1,4 @@
-#include "platform/memory_property_bag.h"
+#include "tray/memory_property_bag.h"
 
 #include <utility>
 

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta {
 
@@ -41,6 +42,9 @@ std::string TakeInput(std::string& received, int16_t input_len);
 
 // "COM7".
 Text CommPortName(int16_t port);
+// The port number N of a name "COMN" or "COMN:" as the spooler lists ports and the system announces them ("COM" in
+// any case, N from 1 to 32767 without leading zeros); nothing for any other name.
+std::optional<int16_t> CommPortNumber(TextView name);
 
 // The refusal of a port number change while the port is open.
 Error CommPortWhileOpenError(int16_t open_port);

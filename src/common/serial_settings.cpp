@@ -1,4 +1,4 @@
-#include "platform/serial_settings.h"
+#include "common/serial_settings.h"
 
 #include <algorithm>
 #include <string>
@@ -167,6 +167,30 @@ std::string TakeInput(std::string& received, int16_t input_len) {
 
 Text CommPortName(int16_t port) {
     return u"COM" + Decimal(port);
+}
+
+std::optional<int16_t> CommPortNumber(TextView name) {
+    if (name.size() < 3 || AsciiLower(name[0]) != u'c' || AsciiLower(name[1]) != u'o' || AsciiLower(name[2]) != u'm') {
+        return std::nullopt;
+    }
+    TextView digits = name.substr(3);
+    if (digits.ends_with(u':')) {
+        digits.remove_suffix(1);
+    }
+    if (digits.empty() || digits.size() > 5 || digits.front() == u'0') {
+        return std::nullopt;
+    }
+    int32_t number = 0;
+    for (char16_t c : digits) {
+        if (c < u'0' || c > u'9') {
+            return std::nullopt;
+        }
+        number = number * 10 + (c - u'0');
+    }
+    if (number > INT16_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<int16_t>(number);
 }
 
 Error CommPortWhileOpenError(int16_t open_port) {

@@ -1,4 +1,4 @@
-#include "platform/app_info.h"
+#include "common/module_path.h"
 
 namespace corvanta {
 

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/text.h"
+#include "common/text.h"
 
 namespace corvanta {
 
