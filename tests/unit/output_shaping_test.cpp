@@ -354,7 +354,14 @@ TEST(OutputPolicyTemplate, MatchesTheValuesRead) {
     EXPECT_EQ(Matches(admx, R"re(valueName="([^"]*)")re"), read);
     EXPECT_EQ(Matches(admx, R"re(<policy name="([^"]*)")re"), read);
     EXPECT_EQ(Matches(admx, R"re(key="([^"]*)")re"), std::set<std::string>{ToUtf8(kOutputPolicyPath)});
-    EXPECT_EQ(Matches(admx, R"re(class="([^"]*)")re"), std::set<std::string>{"Machine"}) << "the policy key is HKLM's";
+    EXPECT_EQ(Matches(admx, R"re(class="([^"]*)")re"), std::set<std::string>{"Both"})
+        << "the policy key is read under HKLM, then HKCU";
+    // Imported on its own (Intune, a new central store), it may name nothing from another template.
+    EXPECT_EQ(admx.find("<using"), std::string::npos) << "the template uses another template's namespace";
+    const std::set<std::string> supported = Matches(admx, R"re(<definition name="([^"]*)")re");
+    for (const std::string& ref : Matches(admx, R"re(<supportedOn ref="([^"]*)")re")) {
+        EXPECT_TRUE(supported.count(ref)) << "supportedOn " << ref << " is not defined in the template";
+    }
     const std::set<std::string> strings = Matches(adml, R"re(<string id="([^"]*)")re");
     for (const std::string& id : Matches(admx, R"re(\$\(string\.([^)]*)\))re")) {
         EXPECT_TRUE(strings.count(id)) << "string " << id << " is missing from the language file";

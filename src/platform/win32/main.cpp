@@ -15,6 +15,7 @@
 #include "core/serial_session.h"
 #include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
+#include "platform/win32/start_place.h"
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_ansi_code_page.h"
 #include "platform/win32/win32_app_info.h"
@@ -88,6 +89,11 @@ int Run(HINSTANCE instance) {
         MessageBoxW(nullptr, Wide(usage), Wide(caption), MB_OK | MB_ICONEXCLAMATION | MB_SETFOREGROUND);
         return 2;
     }
+    const StartPlan plan = PlanStart(*command, CurrentStartPlace());
+    if (!plan.proceed) {
+        // No message box: nobody sees session 0's desktop, and the installer that started this waits for no one.
+        return 1;
+    }
     if (*command != StartCommand::kRun) {
         return RunSwitch(*command);
     }
@@ -100,6 +106,14 @@ int Run(HINSTANCE instance) {
                     L"for the port properties and the other commands.",
                     Wide(caption), MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
         return 0;
+    }
+    if (plan.register_restart) {
+        try {
+            RegisterForRestart();
+        } catch (const std::exception& error) {
+            // The program works without it; only an upgrade would leave it closed until the next logon.
+            ReportUnhandledError(error);
+        }
     }
 
     // Declaration order is teardown order reversed: the form and its services outlive the tray control, whose
