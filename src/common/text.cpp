@@ -127,6 +127,23 @@ Text DecodeUtf8(std::string& bytes) {
     return text;
 }
 
+size_t Utf8SequenceLength(std::string_view bytes) {
+    if (bytes.empty()) {
+        return 0;
+    }
+    const Utf8Lead lead = LeadOf(static_cast<unsigned char>(bytes[0]));
+    if (lead.length == 0 || bytes.size() < lead.length) {
+        return 0;
+    }
+    for (size_t k = 1; k < lead.length; ++k) {
+        const auto next = static_cast<unsigned char>(bytes[k]);
+        if (k == 1 ? next < lead.low || next > lead.high : (next & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    return lead.length;
+}
+
 Text FromUtf8(std::string_view utf8) {
     std::string bytes(utf8);
     Text text = DecodeUtf8(bytes);

@@ -22,6 +22,9 @@ Text FromUtf8(std::string_view utf8);
 // The same for a stream read in pieces: whole sequences are decoded, and an incomplete but so far valid
 // sequence at the end is left in `bytes` for the next piece.
 Text DecodeUtf8(std::string& bytes);
+// The length of the well-formed UTF-8 sequence that `bytes` starts with; 0 when they start with none (an ill-formed
+// or incomplete one, or nothing).
+size_t Utf8SequenceLength(std::string_view bytes);
 
 // Trims U+0020 blanks at both ends (not tabs or other white space).
 Text TrimBlanks(TextView text);

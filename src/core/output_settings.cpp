@@ -85,16 +85,6 @@ uint32_t DwordOf(const RawValue& value) {
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
-int HexDigit(char16_t unit) {
-    if (unit >= u'0' && unit <= u'9') {
-        return unit - u'0';
-    }
-    if (AsciiLower(unit) >= u'a' && AsciiLower(unit) <= u'f') {
-        return AsciiLower(unit) - u'a' + 10;
-    }
-    return -1;
-}
-
 Text Quoted(TextView text) {
     return u"\"" + Text(text) + u"\"";
 }
@@ -218,55 +208,6 @@ void ParseValue(std::u16string_view name,
 bool IsOtherControl(char16_t unit) {
     const bool keyed = unit == u'\r' || unit == u'\n' || unit == u'\t' || unit == u'\b' || unit == u'\x1B';
     return !keyed && (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F));
-}
-
-Text Unescape(TextView value) {
-    Text text;
-    for (size_t i = 0; i < value.size(); ++i) {
-        if (value[i] != u'\\') {
-            text.push_back(value[i]);
-            continue;
-        }
-        if (++i == value.size()) {
-            throw Error(u"a \\ ends the text (write \\\\ for a backslash)");
-        }
-        switch (value[i]) {
-            case u'r':
-                text.push_back(u'\r');
-                break;
-            case u'n':
-                text.push_back(u'\n');
-                break;
-            case u't':
-                text.push_back(u'\t');
-                break;
-            case u'e':
-                text.push_back(u'\x1B');
-                break;
-            case u'\\':
-                text.push_back(u'\\');
-                break;
-            case u'x':
-            case u'u': {
-                const size_t digits = value[i] == u'x' ? 2 : 4;
-                uint32_t unit = 0;
-                for (size_t k = 1; k <= digits; ++k) {
-                    const int digit = i + k < value.size() ? HexDigit(value[i + k]) : -1;
-                    if (digit < 0) {
-                        throw Error(u"\\" + Text(1, value[i]) + u" needs " + AsciiText(std::to_string(digits)) +
-                                    u" hexadecimal digits");
-                    }
-                    unit = unit * 16 + static_cast<uint32_t>(digit);
-                }
-                text.push_back(static_cast<char16_t>(unit));
-                i += digits;
-                break;
-            }
-            default:
-                throw Error(u"\\" + Text(1, value[i]) + u" is not an escape (write \\\\ for a backslash)");
-        }
-    }
-    return text;
 }
 
 OutputSettingsRead ReadOutputSettings(Registry& registry, const AnsiCodePage& ansi, const CodePages& code_pages) {

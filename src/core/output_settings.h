@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "core/escapes.h"
 #include "core/keystroke_plan.h"
 #include "platform/ansi_code_page.h"
 #include "platform/code_pages.h"
@@ -67,10 +68,6 @@ OutputSettingsRead ReadOutputSettings(Registry& registry, const AnsiCodePage& an
 
 // The message that names the refused values, for one message box.
 Text RefusalMessage(const std::vector<RefusedValue>& refused);
-
-// The text of a value with its escapes resolved: \r and \n (Enter), \t, \e (Esc), \\, \xNN and \uNNNN; any other
-// character stands for itself. Throws Error naming a bad escape.
-Text Unescape(TextView value);
 
 // Control characters that are not typed as a key of their own: C0 other than CR, LF, TAB, BS and ESC, DEL and C1.
 bool IsOtherControl(char16_t unit);

@@ -162,3 +162,34 @@ keys = {
 }
 for name, (flags, split, table, text) in keys.items():
     write("keystroke_plan", name, bytes([flags, split]) + table + text)
+
+
+# --- extract: flags (1 a Windows-1252 record, 2 a double-byte one, else UTF-8), the pattern's length (u16) and
+# the pattern (UTF-8, or FF FE and UTF-16LE), then the record's bytes.
+CP1252, DBCS = 0x01, 0x02
+
+
+def extract_seed(flags, pattern, record):
+    return bytes([flags]) + struct.pack("<H", len(pattern)) + pattern + record
+
+
+extract = {
+    "mt-sics-stable": (0, rb"^S S +(\S+)", b"S S      12.345 g"),
+    "mt-sics-dynamic": (0, rb"^S [SD] +(\S+)", b"S D     -12.341 g"),
+    "mt-sics-overload": (0, rb"^S S +(\S+)", b"S +"),
+    "and-stable": (0, rb"^ST,([-+][0-9.]+)", b"ST,+00012.34  g"),
+    "and-overload": (0, rb"^ST,([-+][0-9.]+)", b"OL,+9999999E+19"),
+    "ohaus-unstable": (0, rb"^ *(-?[0-9.]+) +\S+ *$", b"       0.01 g ?"),
+    "plain-number": (0, rb"-?\d+(?:\.\d+)?", b"Net: -0.020 kg\r\n"),
+    "no-pattern": (0, b"", b"]C1\x1d0104012345678901\x04"),
+    "catastrophic": (0, rb"(a+)+b", b"a" * 40),
+    "long-record": (0, rb"(x|y)*z", b"x" * 5000),
+    "nested": (0, rb"((((.*)*)*)*)*!", b"abc" * 100),
+    "bad-pattern": (0, rb"(\d+", b"12"),
+    "cp1252": (CP1252, "([\u00b5m]g)".encode(), b"12 \xb5g \x80 \x81"),
+    "shift-jis": (DBCS, "(\u65e5)".encode(), b"\x93\xfa\x96\x7bA\x93"),
+    "utf16-pattern": (0, b"\xff\xfe" + "(.)!".encode("utf-16-le") + b"\x00\xd8", "\U0001F600!".encode()),
+    "csv-quotes": (0, rb".+", b'=HYPERLINK("x"),"a",b'),
+}
+for name, (flags, pattern, record) in extract.items():
+    write("extract", name, extract_seed(flags, pattern, record))

@@ -42,32 +42,6 @@ std::string Shown(const std::vector<Text>& texts) {
     return Shown(utf8);
 }
 
-// Escapes are the only notation: everything else is typed as it stands, and a bad escape is refused, not guessed.
-TEST(OutputUnescape, EscapesAndLiterals) {
-    const struct {
-        Text value;
-        Text expected;  // empty with refused set
-        bool refused = false;
-    } cases[] = {
-        {u"abc", u"abc"},
-        {u"\\r\\n\\t\\e\\\\", u"\r\n\t\x1B\\"},
-        {u"\\x1d\\x1D|\\u00e9\\u20AC", u"\x1D\x1D|\u00E9\u20AC"},
-        {u"{ENTER}+^%~", u"{ENTER}+^%~"},
-        {u"\\x0", u"", true},
-        {u"\\xg0", u"", true},
-        {u"\\u12", u"", true},
-        {u"\\q", u"", true},
-        {u"end\\", u"", true},
-    };
-    for (const auto& c : cases) {
-        if (c.refused) {
-            EXPECT_THROW(Unescape(c.value), Error) << "value: " << ToUtf8(c.value);
-        } else {
-            EXPECT_EQ(Unescape(c.value), c.expected) << "value: " << ToUtf8(c.value);
-        }
-    }
-}
-
 // A character split between reads is typed whole with the next read, in UTF-8 and in a double-byte code page;
 // invalid UTF-8 shows as U+FFFD, one for each ill-formed part.
 TEST(OutputDecoder, SplitCharactersAndInvalidUtf8) {
