@@ -192,29 +192,31 @@ bool RunningUnderWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-// A visible tooltip window of another process whose text is `text`.
+struct BalloonSearch {
+    const std::wstring* text;
+    HWND found;
+};
+
+BOOL CALLBACK LookForBalloon(HWND window, LPARAM lparam) {
+    auto* search = reinterpret_cast<BalloonSearch*>(lparam);
+    wchar_t class_name[64] = {};
+    wchar_t shown[512] = {};
+    DWORD_PTR length = 0;
+    if (GetClassNameW(window, class_name, 64) != 0 && std::wstring(class_name) == L"tooltips_class32" &&
+        IsWindowVisible(window) &&
+        SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, 1000,
+                            &length) != 0 &&
+        *search->text == shown) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible tooltip window whose text is `text`.
 HWND FindBalloonWindow(const std::wstring& text) {
-    struct Search {
-        const std::wstring* text;
-        HWND found;
-    } search{&text, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM lparam) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lparam);
-            wchar_t class_name[64] = {};
-            wchar_t shown[512] = {};
-            DWORD_PTR length = 0;
-            if (GetClassNameW(window, class_name, 64) != 0 && std::wstring(class_name) == L"tooltips_class32" &&
-                IsWindowVisible(window) &&
-                SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, 1000,
-                                    &length) != 0 &&
-                *s->text == shown) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    BalloonSearch search{&text, nullptr};
+    EnumWindows(&LookForBalloon, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
