@@ -148,6 +148,10 @@ std::optional<Hotkey> ParseHotkey(TextView value) {
                     u" is not a key name (F1-F24, A-Z, 0-9, Pause, Insert, Home, Num0-Num9 and the like)");
     }
     hotkey.key = key->key;
+    constexpr uint32_t kF12 = 0x7B;
+    if (hotkey.key == kF12 && hotkey.modifiers == 0) {
+        throw Error(u"F12 alone is kept for debuggers by Windows: add a modifier such as Ctrl");
+    }
     if (key->types) {
         const uint32_t alt_gr = hotkey_mod::kControl | hotkey_mod::kAlt;
         if ((hotkey.modifiers & (alt_gr | hotkey_mod::kWin)) == 0) {

@@ -22,6 +22,7 @@ namespace corvanta {
 // A key that types (letters, digits, the keypad, Space, Enter, Tab, Esc, Backspace) needs Ctrl, Alt or Win with
 // it, and not Ctrl+Alt without Win: the system hands a hotkey's keys to no window, so such a combination would
 // take a character from every program, and from the text Corvanta types (Ctrl+Alt is AltGr on many layouts).
+// F12 alone is refused too: Windows keeps it for debuggers.
 
 // The hotkey a value names; nothing for an empty or blank value. Throws Error saying what is wrong, for the
 // message that names refused values.

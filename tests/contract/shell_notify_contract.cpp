@@ -192,32 +192,19 @@ bool RunningUnderWine() {
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
-struct BalloonSearch {
-    const std::wstring* text;
-    HWND found;
-};
-
-BOOL CALLBACK LookForBalloon(HWND window, LPARAM lparam) {
-    auto* search = reinterpret_cast<BalloonSearch*>(lparam);
-    wchar_t class_name[64] = {};
-    wchar_t shown[512] = {};
-    DWORD_PTR length = 0;
-    if (GetClassNameW(window, class_name, 64) != 0 && std::wstring(class_name) == L"tooltips_class32" &&
-        IsWindowVisible(window) &&
-        SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, 1000,
-                            &length) != 0 &&
-        *search->text == shown) {
-        search->found = window;
-        return FALSE;
+// A visible tooltip window whose text (WM_GETTEXT, which the system carries across processes) is `text`.
+bool BalloonWindowShows(const std::wstring& text) {
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"tooltips_class32", nullptr)) != nullptr;) {
+        wchar_t shown[512] = {};
+        DWORD_PTR length = 0;
+        if (IsWindowVisible(window) &&
+            SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, 1000,
+                                &length) != 0 &&
+            text == shown) {
+            return true;
+        }
     }
-    return TRUE;
-}
-
-// A visible tooltip window whose text is `text`.
-HWND FindBalloonWindow(const std::wstring& text) {
-    BalloonSearch search{&text, nullptr};
-    EnumWindows(&LookForBalloon, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return false;
 }
 
 // What Wine shows: its tray's process draws the balloon as a tooltip window beside the tray, with the text (the
@@ -235,7 +222,7 @@ TEST(Win32ShellNotify, UnderWineABalloonIsATooltipBesideTheTray) {
     const std::wstring text = L"No reply from COM1 (" + std::to_wstring(GetCurrentProcessId()) + L")";
     EXPECT_TRUE(bed.shell->ShowBalloon(
         {bed.hwnd, 4401, u"Corvanta", reinterpret_cast<const char16_t*>(text.c_str()), BalloonIcon::kWarning}));
-    EXPECT_TRUE(test::PumpUntil([&] { return FindBalloonWindow(text) != nullptr; }, std::chrono::seconds(15)))
+    EXPECT_TRUE(test::PumpUntil([&] { return BalloonWindowShows(text); }, std::chrono::seconds(15)))
         << "no tooltip window shows the balloon's text";
     EXPECT_TRUE(bed.shell->NotifyIcon(notify::kDelete, Record(bed, 4401, "")));
 }

