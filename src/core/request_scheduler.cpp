@@ -1,5 +1,6 @@
 #include "core/request_scheduler.h"
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 

@@ -773,7 +773,7 @@ TEST_P(SerialControlContract, OutputArrivesInOrder) {
 
 // A device whose handshake holds back what is written does not hold up the program: Output returns at once,
 // the bytes wait up to a limit, beyond which writes are refused, and they reach the device in order once it
-// takes them again.
+// takes them again, unless the port closes first.
 TEST_P(SerialControlContract, OutputHeldByTheHandshakeWaits) {
     control().SetHandshaking(1);
     control().SetPortOpen(true);
@@ -793,6 +793,16 @@ TEST_P(SerialControlContract, OutputHeldByTheHandshakeWaits) {
     EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes, or not in order";
     control().Output("after");
     EXPECT_EQ(line_->FarEndReceived(1, 5), "after");
+
+    // A port closed while its device holds bytes back closes at once, and what waited goes with it.
+    line_->HoldOutput(1, true);
+    EXPECT_EQ(SendAndCollect(1, "hold"), "hold");
+    control().Output("dropped");
+    control().SetPortOpen(false);
+    control().SetPortOpen(true);
+    line_->HoldOutput(1, false);
+    control().Output("again");
+    EXPECT_EQ(line_->FarEndReceived(1, 5), "again");
 }
 
 // A write that fails is the device going away: the port closes and waits for it as for a failed read, and once
