@@ -197,4 +197,9 @@ Error CommPortWhileOpenError(int16_t open_port) {
     return Error(CommPortName(open_port) + u" is open: close the port before choosing another port number.");
 }
 
+Error UnsentOutputError(int16_t port, size_t unsent) {
+    return Error(CommPortName(port) + u": The device is not taking what is written to it (" +
+                 AsciiText(std::to_string(unsent)) + u" bytes wait; check the handshaking).");
+}
+
 }  // namespace corvanta

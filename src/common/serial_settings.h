@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,5 +49,8 @@ std::optional<int16_t> CommPortNumber(TextView name);
 
 // The refusal of a port number change while the port is open.
 Error CommPortWhileOpenError(int16_t open_port);
+
+// The refusal of a write while `unsent` bytes written earlier still wait for the port's device.
+Error UnsentOutputError(int16_t port, size_t unsent);
 
 }  // namespace corvanta

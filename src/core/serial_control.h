@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "common/text.h"
 
@@ -53,6 +54,12 @@ class SerialControl {
 
     // The received bytes that are buffered (up to InputLen), raw; they are removed from the buffer.
     virtual std::string Input() = 0;
+
+    // Writes the bytes to the open port behind those written before, and returns without waiting for the device:
+    // its handshake may hold them back for any time. Throws Error when the port is not open, or when so much waits
+    // already that the device plainly takes nothing. A write the port fails means its device went away: the port
+    // closes and the control waits for the device, as when a read fails (see State).
+    virtual void Output(std::string_view bytes) = 0;
 
     // Raised on the UI thread when received bytes wait, and on communication events (such as the device
     // going away, after which PortOpen reads false, and the port reopening when it returns).

@@ -86,6 +86,13 @@ std::string SerialSession::Input() {
     return TakeInput(received_, input_len_);
 }
 
+void SerialSession::Output(std::string_view bytes) {
+    if (!PortOpen()) {
+        throw Error(CommPortName(port_) + u" is not open.");
+    }
+    device_.Transmit(bytes);
+}
+
 void SerialSession::Open(bool discard_leftovers) {
     device_.Open(port_, line_, handshaking_, discard_leftovers);
 }

@@ -59,6 +59,7 @@ class SerialSession : public SerialControl {
     bool PortOpen() const override { return device_.IsOpen(); }
     void SetPortOpen(bool open) override;
     std::string Input() override;
+    void Output(std::string_view bytes) override;
     void SetOnComm(std::function<void()> handler) override { on_comm_ = std::move(handler); }
     PortState State() const override;
     void OpenOrWaitForDevice() override;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "common/serial_settings.h"
 #include "common/text.h"
@@ -39,6 +41,13 @@ class SerialDevice {
     // closed.
     virtual std::string Close() = 0;
     virtual bool IsOpen() const = 0;
+
+    // At most this many bytes written to the port wait for the device to take them.
+    static constexpr size_t kMaxUnsentBytes = 64 * 1024;
+    // Queues bytes for the open port; they go out in order, and the call never waits for the device (a handshake
+    // may hold them back). Throws Error, as "COMn: ...", when more than kMaxUnsentBytes would wait. A write the
+    // port fails ends it as a failed read does: the read handler gets `gone`.
+    virtual void Transmit(std::string_view bytes) = 0;
 
     virtual void SetOnRead(ReadHandler handler) = 0;
     virtual void SetOnArrival(ArrivalHandler handler) = 0;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "common/text.h"
 
 namespace corvanta {
 
@@ -24,13 +27,33 @@ constexpr uint32_t kDelete = 2;
 constexpr uint32_t kFlagMessage = 1;
 constexpr uint32_t kFlagIcon = 2;
 constexpr uint32_t kFlagTip = 4;
+
+// What of a balloon's title and text the shell keeps, in UTF-16 units (szInfoTitle and szInfo less the NUL).
+constexpr size_t kBalloonTitleUnits = 63;
+constexpr size_t kBalloonTextUnits = 255;
 }  // namespace notify
+
+enum class BalloonIcon : uint8_t { kInfo, kWarning };
+
+// A balloon over the icon of the pair (hWnd, uID).
+struct Balloon {
+    uintptr_t hWnd = 0;
+    uint32_t uID = 0;
+    Text title;
+    Text text;
+    BalloonIcon icon = BalloonIcon::kInfo;
+};
 
 // Shell_NotifyIconA: adds, modifies or deletes the icon of the pair (hWnd, uID).
 class ShellNotify {
   public:
     virtual ~ShellNotify() = default;
     virtual bool NotifyIcon(uint32_t message, const NotifyIconData& data) = 0;
+
+    // Shell_NotifyIconW NIM_MODIFY with NIF_INFO alone: shows a balloon over the icon of the pair and leaves its
+    // icon, tip and callback as they are. False when the pair has no icon. Title and text beyond what the shell
+    // keeps are cut off.
+    virtual bool ShowBalloon(const Balloon& balloon) = 0;
 };
 
 }  // namespace corvanta

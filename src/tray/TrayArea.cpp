@@ -22,6 +22,23 @@ void EncodeTip(const AnsiCodePage& ansi, TextView text, char (&szTip)[64]) {
     szTip[kept] = '\0';
 }
 
+namespace {
+
+// The text whole when it fits; otherwise cut to leave room for an ellipsis, never between the two halves of a
+// surrogate pair.
+Text FitBalloonText(TextView text, size_t units) {
+    if (text.size() <= units) {
+        return Text(text);
+    }
+    size_t kept = units - 1;
+    if (kept > 0 && text[kept - 1] >= 0xD800 && text[kept - 1] <= 0xDBFF) {
+        --kept;
+    }
+    return Text(text.substr(0, kept)) + u"\u2026";
+}
+
+}  // namespace
+
 TrayArea::TrayArea(ControlHost& host, ShellNotify& shell, AnsiCodePage& ansi)
     : host_(host), shell_(shell), ansi_(ansi) {}
 
@@ -69,6 +86,20 @@ void TrayArea::AddIcon() {
     }
     m_NotifyData.uCallbackMessage = kTrayCallbackMessage;
     shell_.NotifyIcon(notify::kAdd, m_NotifyData);
+}
+
+bool TrayArea::ShowBalloon(TextView title, TextView text, BalloonIcon icon) {
+    // The pair of the icon as last added: after Explorer restarts, the re-added icon's.
+    if (!m_Visible || terminated_ || m_NotifyData.cbSize == 0 || !host_.AmbientUserMode()) {
+        return false;
+    }
+    Balloon balloon;
+    balloon.hWnd = m_NotifyData.hWnd;
+    balloon.uID = m_NotifyData.uID;
+    balloon.title = FitBalloonText(title, notify::kBalloonTitleUnits);
+    balloon.text = FitBalloonText(text, notify::kBalloonTextUnits);
+    balloon.icon = icon;
+    return shell_.ShowBalloon(balloon);
 }
 
 void TrayArea::SetIcon(PictureRef New_Icon) {

@@ -40,6 +40,10 @@ class TrayArea : public ControlEvents {
     bool Visible() const { return m_Visible; }
     void SetVisible(bool New_Visible);
 
+    // A balloon over the shown icon, which keeps its picture and tip; a title or text too long for the shell is
+    // cut with an ellipsis. False when no icon is shown (hidden, not added yet, or refused by the shell).
+    bool ShowBalloon(TextView title, TextView text, BalloonIcon icon);
+
     // Events. Button is 1 (left) or 2 (right); it refers to a temporary, so a handler's change is lost.
     std::function<void()> MouseMove;
     std::function<void(int16_t& Button)> MouseDown;

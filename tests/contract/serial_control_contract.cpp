@@ -27,6 +27,7 @@
 
 #include "contract/message_loop_win32.h"
 #include "platform/win32/handles.h"
+#include "platform/win32/win32_comm_writer.h"
 #include "platform/win32/win32_serial_device.h"
 #include "platform/win32/win32_timer.h"
 #endif
@@ -63,6 +64,15 @@ class SerialLine {
     virtual std::string Plug(int16_t port) = 0;
     // The system's notice that a device for COMn arrived.
     virtual void AnnounceArrival(int16_t port) = 0;
+    // Waits until the far end of COMn's line has received `count` bytes written by the program, or the deadline
+    // passes; returns what it received.
+    virtual std::string FarEndReceived(int16_t port, size_t count) = 0;
+    // The device on COMn holds back what the program writes, as XON/XOFF handshaking does, or takes it again.
+    // It is in force once bytes the far end writes after it have arrived.
+    virtual void HoldOutput(int16_t port, bool hold) = 0;
+    // Breaks COMn's line so that the next write to it fails (empty when this line can, else why not); Plug
+    // mends it.
+    virtual std::string BreakBeforeNextWrite(int16_t port) = 0;
 };
 
 class FakeLine : public SerialLine {
@@ -109,6 +119,18 @@ class FakeLine : public SerialLine {
         return {};
     }
     void AnnounceArrival(int16_t port) override { device().Announce(port); }
+    std::string FarEndReceived(int16_t port, size_t) override { return std::exchange(device().transmitted[port], {}); }
+    void HoldOutput(int16_t, bool hold) override {
+        if (hold) {
+            device().hold_output = true;
+        } else {
+            device().ReleaseOutput();
+        }
+    }
+    std::string BreakBeforeNextWrite(int16_t) override {
+        device().fail_next_transmit = true;
+        return {};
+    }
 
   private:
     SimulatedSerialDevice& device() { return control_.device; }
@@ -122,6 +144,15 @@ class FakeLine : public SerialLine {
 // CORVANTA_PEER_COMn.
 class Win32Line : public SerialLine {
   public:
+    Win32Line() {
+        // What an earlier case left unread at the far ends is not this case's.
+        for (const int16_t port : std::initializer_list<int16_t>{1, 3, 4, 12}) {
+            if (!PeerPath(port).empty()) {
+                while (!ReadFarEnd(port, 4096, 0).empty()) {
+                }
+            }
+        }
+    }
     SerialSession& Control() override { return control_; }
     std::string Unavailable() const override {
         if (PeerPath(1).empty()) {
@@ -166,6 +197,7 @@ class Win32Line : public SerialLine {
         }
         unplugged_.push_back(port);
         peers_.erase(port);
+        far_ends_.erase(port);
         return {};
     }
     std::string Plug(int16_t port) override {
@@ -174,6 +206,7 @@ class Win32Line : public SerialLine {
         }
         std::erase(unplugged_, port);
         peers_.erase(port);
+        far_ends_.erase(port);
         return {};
     }
     // As a port broadcast names it: a DEV_BROADCAST_PORT_W with the name after the header.
@@ -187,6 +220,20 @@ class Win32Line : public SerialLine {
         header->dbcp_devicetype = DBT_DEVTYP_PORT;
         SendMessageW(device_.Window(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(notice));
     }
+    std::string FarEndReceived(int16_t port, size_t count) override {
+        std::string got;
+        const auto end = std::chrono::steady_clock::now() + 20s;
+        while (got.size() < count && std::chrono::steady_clock::now() < end) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+            got += ReadFarEnd(port, count - got.size(), static_cast<DWORD>(std::max<int64_t>(left.count(), 0)));
+        }
+        return got;
+    }
+    // XOFF and XON, which the port's driver takes as its device's handshake when XON/XOFF handshaking is on.
+    void HoldOutput(int16_t port, bool hold) override { Write(port, hold ? "\x13" : "\x11"); }
+    // A pulled cable: the reader may well notice it before the next write does.
+    std::string BreakBeforeNextWrite(int16_t port) override { return Unplug(port); }
     ~Win32Line() override {
         control_.SetPortOpen(false);
         for (const int16_t port : unplugged_) {
@@ -262,10 +309,42 @@ class Win32Line : public SerialLine {
         return peer;
     }
 
+    // Up to `most` bytes that arrived at the far end of COMn's line within `wait_ms`.
+    std::string ReadFarEnd(int16_t port, size_t most, DWORD wait_ms) {
+        win32::UniqueHandle& far_end = far_ends_[port];
+        if (!far_end.Valid()) {
+            const std::string path = WinePath(PeerPath(port));
+            far_end.Reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+            EXPECT_TRUE(far_end.Valid()) << "opening " << path << " to read: error " << GetLastError();
+            if (!far_end.Valid()) {
+                return {};
+            }
+        }
+        std::string buffer(std::min<size_t>(most, 64 * 1024), '\0');
+        win32::UniqueHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = done.Get();
+        DWORD count = 0;
+        if (!ReadFile(far_end.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &count, &overlapped)) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_PENDING)) << "reading COM" << port << "'s far end";
+            if (WaitForSingleObject(done.Get(), wait_ms) != WAIT_OBJECT_0) {
+                CancelIoEx(far_end.Get(), &overlapped);
+            }
+            // Bytes read before a cancel still count.
+            if (!GetOverlappedResult(far_end.Get(), &overlapped, &count, TRUE)) {
+                EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_OPERATION_ABORTED)) << "reading COM" << port;
+            }
+        }
+        buffer.resize(count);
+        return buffer;
+    }
+
     win32::Win32SerialDevice device_;
     win32::Win32Timer timer_;
     SerialSession control_{device_, timer_};
     std::map<int16_t, win32::UniqueHandle> peers_;
+    std::map<int16_t, win32::UniqueHandle> far_ends_;
     const std::function<void()>* start_ = nullptr;
     HWND dialog_ = nullptr;
     std::vector<int16_t> unplugged_;
@@ -665,6 +744,87 @@ TEST_P(SerialControlContract, ArrivalNoticeReopensAtOnce) {
     EXPECT_EQ(control().State(), PortState::kClosed);
 }
 
+// What the program writes reaches the device whole and in order, every byte value and every write, and a write
+// to a port that is not open is refused with the port named.
+TEST_P(SerialControlContract, OutputArrivesInOrder) {
+    EXPECT_EQ(Description([&] { control().Output("P\r\n"); }), "COM1 is not open.");
+    control().SetPortOpen(true);
+    std::string all(256, '\0');
+    for (int i = 0; i < 256; ++i) {
+        all[static_cast<size_t>(i)] = static_cast<char>(i);
+    }
+    const std::string writes[] = {"P\r\n", all, std::string(2000, 'w'), "", "\x1Bp"};
+    std::string expected;
+    for (int round = 0; round < 10; ++round) {
+        for (const std::string& bytes : writes) {
+            control().Output(bytes);
+            expected += bytes;
+        }
+    }
+    const std::string got = line_->FarEndReceived(1, expected.size());
+    ASSERT_EQ(got.size(), expected.size());
+    const auto mismatch = std::mismatch(got.begin(), got.end(), expected.begin());
+    EXPECT_TRUE(mismatch.first == got.end()) << "first difference at byte " << (mismatch.first - got.begin());
+    // Reading goes on beside it.
+    EXPECT_EQ(SendAndCollect(1, "reply\r"), "reply\r");
+    control().SetPortOpen(false);
+    EXPECT_EQ(Description([&] { control().Output("x"); }), "COM1 is not open.");
+}
+
+// A device whose handshake holds back what is written does not hold up the program: Output returns at once,
+// the bytes wait up to a limit, beyond which writes are refused, and they reach the device in order once it
+// takes them again, unless the port closes first.
+TEST_P(SerialControlContract, OutputHeldByTheHandshakeWaits) {
+    control().SetHandshaking(1);
+    control().SetPortOpen(true);
+    line_->HoldOutput(1, true);
+    EXPECT_EQ(SendAndCollect(1, "hold"), "hold");
+    std::string expected;
+    while (expected.size() < SerialDevice::kMaxUnsentBytes) {
+        const std::string block(std::min<size_t>(1000, SerialDevice::kMaxUnsentBytes - expected.size()),
+                                static_cast<char>('a' + expected.size() / 1000 % 26));
+        control().Output(block);
+        expected += block;
+    }
+    EXPECT_EQ(Description([&] { control().Output("x"); }),
+              "COM1: The device is not taking what is written to it (65536 bytes wait; check the handshaking).");
+    line_->HoldOutput(1, false);
+    const std::string got = line_->FarEndReceived(1, expected.size());
+    EXPECT_TRUE(got == expected) << got.size() << " of " << expected.size() << " bytes, or not in order";
+    control().Output("after");
+    EXPECT_EQ(line_->FarEndReceived(1, 5), "after");
+
+    // A port closed while its device holds bytes back closes at once, and what waited goes with it.
+    line_->HoldOutput(1, true);
+    EXPECT_EQ(SendAndCollect(1, "hold"), "hold");
+    control().Output("dropped");
+    control().SetPortOpen(false);
+    control().SetPortOpen(true);
+    line_->HoldOutput(1, false);
+    control().Output("again");
+    EXPECT_EQ(line_->FarEndReceived(1, 5), "again");
+}
+
+// A write that fails is the device going away: the port closes and waits for it as for a failed read, and once
+// the device is back, writes reach it again.
+TEST_P(SerialControlContract, AFailedWriteEndsThePortUntilTheDeviceIsBack) {
+    control().SetCommPort(4);
+    control().SetPortOpen(true);
+    control().Output("one");
+    EXPECT_EQ(line_->FarEndReceived(4, 3), "one");
+    const std::string why = line_->BreakBeforeNextWrite(4);
+    if (!why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    control().Output("lost");
+    ASSERT_TRUE(line_->PumpUntil([&] { return control().State() == PortState::kWaitingForDevice; }));
+    EXPECT_EQ(Description([&] { control().Output("x"); }), "COM4 is not open.");
+    ASSERT_EQ(line_->Plug(4), "");
+    ASSERT_TRUE(line_->PumpUntil([&] { return control().PortOpen(); }, 20s));
+    control().Output("back");
+    EXPECT_EQ(line_->FarEndReceived(4, 4), "back");
+}
+
 std::unique_ptr<SerialLine> MakeFakeLine() {
     return std::make_unique<FakeLine>();
 }
@@ -684,6 +844,38 @@ INSTANTIATE_TEST_SUITE_P(Win32, SerialControlContract, ::testing::Values(&MakeWi
 TEST(Win32SerialDevice, RegisteredForPortArrivals) {
     win32::Win32SerialDevice device;
     EXPECT_TRUE(device.HearsDeviceArrivals());
+}
+
+// A write the handle fails reaches the device's window as a notice, and the writer takes further bytes without
+// complaint, since the port is ending anyway. A file opened only for reading fails every write.
+TEST(Win32CommWriter, AFailedWriteIsPostedToTheWindow) {
+    constexpr UINT kFailed = WM_APP + 7;
+    wchar_t folder[MAX_PATH] = {};
+    wchar_t path[MAX_PATH] = {};
+    ASSERT_NE(GetTempPathW(MAX_PATH, folder), 0u);
+    ASSERT_NE(GetTempFileNameW(folder, L"cvw", 0, path), 0u);
+    {
+        win32::UniqueHandle file(
+            CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
+        ASSERT_TRUE(file.Valid()) << GetLastError();
+        win32::UniqueHwnd window(CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                                 GetModuleHandleW(nullptr), nullptr));
+        ASSERT_TRUE(window.Valid()) << GetLastError();
+        win32::CommWriter writer(file.Get(), 1, window.Get(), kFailed);
+        writer.Write("abc", 100);
+        // Only the notice is taken from the queue: a pump would hand it to the window, which ignores it.
+        MSG message{};
+        bool posted = false;
+        const auto end = std::chrono::steady_clock::now() + 10s;
+        while (!(posted = PeekMessageW(&message, window.Get(), kFailed, kFailed, PM_REMOVE) != FALSE) &&
+               std::chrono::steady_clock::now() < end) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE);
+        }
+        EXPECT_TRUE(posted);
+        EXPECT_TRUE(writer.Failed());
+        EXPECT_NO_THROW(writer.Write("more", 100));
+    }
+    EXPECT_TRUE(DeleteFileW(path)) << GetLastError();
 }
 #endif
 

@@ -18,6 +18,7 @@
 #ifdef CORVANTA_HAVE_WIN32
 #include <windows.h>
 
+#include "contract/message_loop_win32.h"
 #include "platform/win32/win32_control_host.h"
 #include "platform/win32/win32_shell_notify.h"
 #endif
@@ -167,7 +168,65 @@ TEST_P(ShellNotifyContract, TheTrayControlsRecordsAreUnderstood) {
     EXPECT_FALSE(bed.shell->NotifyIcon(notify::kModify, probe)) << "the hide left the icon";
 }
 
+// A balloon goes over the icon of its pair, which stays as it was; a pair with no icon gets none. A text longer
+// than the shell keeps is cut, not refused.
+TEST_P(ShellNotifyContract, ABalloonNeedsTheIconOfItsPair) {
+    Balloon balloon{bed.hwnd, 4301, u"Corvanta", u"No reply from COM1", BalloonIcon::kWarning};
+    EXPECT_FALSE(bed.shell->ShowBalloon(balloon)) << "before the add";
+    ASSERT_TRUE(Send(notify::kAdd, Record(bed, 4301, "Corvanta")));
+    EXPECT_TRUE(bed.shell->ShowBalloon(balloon));
+    balloon.icon = BalloonIcon::kInfo;
+    balloon.title = Text(100, u'T');
+    balloon.text = Text(300, u'x');
+    EXPECT_TRUE(bed.shell->ShowBalloon(balloon)) << "a long title and text";
+    EXPECT_TRUE(Send(notify::kModify, Record(bed, 4301, "still there")));
+    EXPECT_TRUE(Send(notify::kDelete, Record(bed, 4301, "")));
+    EXPECT_FALSE(bed.shell->ShowBalloon(balloon)) << "after the delete";
+}
+
 INSTANTIATE_TEST_SUITE_P(Shells, ShellNotifyContract, ::testing::ValuesIn(Kinds()), contract::SideName());
+
+#ifdef CORVANTA_HAVE_WIN32
+bool RunningUnderWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// A visible tooltip window whose text (WM_GETTEXT, which the system carries across processes) is `text`.
+bool BalloonWindowShows(const std::wstring& text) {
+    for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"tooltips_class32", nullptr)) != nullptr;) {
+        wchar_t shown[512] = {};
+        DWORD_PTR length = 0;
+        if (IsWindowVisible(window) &&
+            SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(shown), SMTO_ABORTIFHUNG, 1000,
+                                &length) != 0 &&
+            text == shown) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// What Wine shows: its tray's process draws the balloon as a tooltip window beside the tray, with the text (the
+// title cannot be read from another process), a moment after the request. Windows 10 and later show a
+// notification instead, which no window stands for.
+TEST(Win32ShellNotify, UnderWineABalloonIsATooltipBesideTheTray) {
+    if (!RunningUnderWine()) {
+        GTEST_SKIP() << "not Wine: the system shows balloons as notifications";
+    }
+    const ShellBed bed = MakeWin32Bed();
+    if (bed.shell == nullptr) {
+        GTEST_SKIP() << "no display: the shell's tray is not available";
+    }
+    ASSERT_TRUE(bed.shell->NotifyIcon(notify::kAdd, Record(bed, 4401, "Corvanta")));
+    const std::wstring text = L"No reply from COM1 (" + std::to_wstring(GetCurrentProcessId()) + L")";
+    EXPECT_TRUE(bed.shell->ShowBalloon(
+        {bed.hwnd, 4401, u"Corvanta", reinterpret_cast<const char16_t*>(text.c_str()), BalloonIcon::kWarning}));
+    EXPECT_TRUE(test::PumpUntil([&] { return BalloonWindowShows(text); }, std::chrono::seconds(15)))
+        << "no tooltip window shows the balloon's text";
+    EXPECT_TRUE(bed.shell->NotifyIcon(notify::kDelete, Record(bed, 4401, "")));
+}
+#endif
 
 }  // namespace
 }  // namespace corvanta

@@ -1,6 +1,7 @@
 #include "fakes/fake_shell_notify.h"
 
 #include <cstring>
+#include <utility>
 
 namespace corvanta {
 namespace {
@@ -49,6 +50,18 @@ bool FakeShellNotify::NotifyIcon(uint32_t message, const NotifyIconData& data) {
     }
     requests.push_back({message, data, result});
     return result;
+}
+
+bool FakeShellNotify::ShowBalloon(const Balloon& balloon) {
+    const auto it = icons.find({balloon.hWnd, balloon.uID});
+    if (it == icons.end()) {
+        return false;
+    }
+    Balloon kept = balloon;
+    kept.title = kept.title.substr(0, notify::kBalloonTitleUnits);
+    kept.text = kept.text.substr(0, notify::kBalloonTextUnits);
+    it->second.balloons.push_back(std::move(kept));
+    return true;
 }
 
 const FakeShellNotify::Icon* FakeShellNotify::Find(uintptr_t hWnd, uint32_t uID) const {

@@ -17,7 +17,8 @@ class FakeShellNotify : public ShellNotify {
         uint32_t flags_seen = 0;  // every uFlags bit that the add and the modifies carried
         uint32_t callback_message = 0;
         uintptr_t hIcon = 0;
-        std::string tip;  // szTip up to its NUL
+        std::string tip;                // szTip up to its NUL
+        std::vector<Balloon> balloons;  // as the shell kept them, oldest first
     };
     struct Request {
         uint32_t message;
@@ -27,6 +28,7 @@ class FakeShellNotify : public ShellNotify {
     using Key = std::pair<uintptr_t, uint32_t>;
 
     bool NotifyIcon(uint32_t message, const NotifyIconData& data) override;
+    bool ShowBalloon(const Balloon& balloon) override;
 
     // The icon of the pair, or nullptr when the tray has none.
     const Icon* Find(uintptr_t hWnd, uint32_t uID) const;

@@ -1,5 +1,6 @@
 #include "fakes/simulated_serial_device.h"
 
+#include <stdexcept>
 #include <utility>
 
 namespace corvanta {
@@ -37,7 +38,36 @@ void SimulatedSerialDevice::CheckDriverTakes(int16_t port, const LineSettings& l
 std::string SimulatedSerialDevice::Close() {
     open_port_.reset();
     gone_ = false;
+    unsent_.clear();
     return std::exchange(read_, {});
+}
+
+void SimulatedSerialDevice::Transmit(std::string_view bytes) {
+    if (!open_port_) {
+        throw std::logic_error("SimulatedSerialDevice::Transmit on a closed port");
+    }
+    if (std::exchange(fail_next_transmit, false)) {
+        // Gone as by Unplug, but noticed by the writer, whose notice comes from the message loop.
+        existing_ports.erase(*open_port_);
+        in_driver_.erase(*open_port_);
+        gone_ = true;
+        return;
+    }
+    if (unsent_.size() + bytes.size() > kMaxUnsentBytes) {
+        throw UnsentOutputError(*open_port_, unsent_.size());
+    }
+    if (hold_output) {
+        unsent_ += bytes;
+    } else {
+        transmitted[*open_port_] += bytes;
+    }
+}
+
+void SimulatedSerialDevice::ReleaseOutput() {
+    hold_output = false;
+    if (open_port_) {
+        transmitted[*open_port_] += std::exchange(unsent_, {});
+    }
 }
 
 void SimulatedSerialDevice::Write(int16_t port, std::string_view bytes) {

@@ -19,6 +19,7 @@ class SimulatedSerialDevice : public SerialDevice {
     void Configure(const LineSettings& line, int32_t handshaking) override;
     std::string Close() override;
     bool IsOpen() const override { return open_port_.has_value(); }
+    void Transmit(std::string_view bytes) override;
     void SetOnRead(ReadHandler handler) override { on_read_ = std::move(handler); }
     void SetOnArrival(ArrivalHandler handler) override { on_arrival_ = std::move(handler); }
 
@@ -33,6 +34,15 @@ class SimulatedSerialDevice : public SerialDevice {
     // COMn's device is back; `announced` when its driver tells the system, which tells the device's owner.
     void Plug(int16_t port, bool announced);
     void Announce(std::optional<int16_t> port);
+
+    // What the far end of each port received from the program.
+    std::map<int16_t, std::string> transmitted;
+    // The open port's device holds what is written back (its handshake says "wait"), until ReleaseOutput.
+    bool hold_output = false;
+    void ReleaseOutput();
+    // The open port's device goes away unnoticed, and the next write fails; the end of the port is delivered with
+    // the next Deliver.
+    bool fail_next_transmit = false;
 
     // What the port was opened with at the last successful open.
     struct Applied {
@@ -58,6 +68,8 @@ class SimulatedSerialDevice : public SerialDevice {
     // Taken by the reader, not yet delivered.
     std::string read_;
     bool gone_ = false;
+    // Written while the device held it back; dropped when the port closes.
+    std::string unsent_;
     ReadHandler on_read_;
     ArrivalHandler on_arrival_;
 };

@@ -96,6 +96,41 @@ TEST_F(TrayAreaTest, StartUpAddsTheIconWithMessageIconAndTip) {
     EXPECT_EQ(host.property_changes, Names({u"Icon", u"ToolTip", u"Visible"}));
 }
 
+// A balloon goes to the shown icon's pair with its title, text and icon, and the icon keeps its picture and tip.
+// What is too long for the shell is cut before an ellipsis, never inside a surrogate pair.
+TEST_F(TrayAreaTest, BalloonsOverTheShownIcon) {
+    ShowAsAtStartUp();
+    const Text ellipsis = u"\u2026";
+    const Text smile = u"\U0001F600";
+    const struct {
+        Text title;
+        Text text;
+        BalloonIcon icon;
+        Text shown_title;
+        Text shown_text;
+    } cases[] = {
+        {u"Corvanta", u"No reply from COM1", BalloonIcon::kWarning, u"Corvanta", u"No reply from COM1"},
+        {u"Corvanta", u"Ready", BalloonIcon::kInfo, u"Corvanta", u"Ready"},
+        {Text(63, u't'), Text(255, u'x'), BalloonIcon::kInfo, Text(63, u't'), Text(255, u'x')},
+        {Text(64, u't'), Text(256, u'x'), BalloonIcon::kInfo, Text(62, u't') + ellipsis, Text(254, u'x') + ellipsis},
+        {u"", Text(253, u'x') + smile, BalloonIcon::kInfo, u"", Text(253, u'x') + smile},
+        {u"", Text(253, u'x') + smile + u"y", BalloonIcon::kInfo, u"", Text(253, u'x') + ellipsis},
+        {Text(61, u't') + smile + u"t", u"", BalloonIcon::kInfo, Text(61, u't') + ellipsis, u""},
+    };
+    for (const auto& c : cases) {
+        const std::string label = ToUtf8(c.title) + " / " + ToUtf8(c.text);
+        EXPECT_TRUE(tray.ShowBalloon(c.title, c.text, c.icon)) << label;
+        const FakeShellNotify::Icon* shown = shell.Find(host.hwnd, tray.NotifyData().uID);
+        ASSERT_NE(shown, nullptr) << label;
+        ASSERT_FALSE(shown->balloons.empty()) << label;
+        EXPECT_EQ(ToUtf8(shown->balloons.back().title), ToUtf8(c.shown_title)) << label;
+        EXPECT_EQ(ToUtf8(shown->balloons.back().text), ToUtf8(c.shown_text)) << label;
+        EXPECT_EQ(shown->balloons.back().icon, c.icon) << label;
+        EXPECT_EQ(shown->tip, "Corvanta") << label;
+        EXPECT_EQ(shown->hIcon, 0x4321u) << label;
+    }
+}
+
 // An add names exactly what the control has: the message always, the icon when there is a picture (an empty
 // one included, with handle 0), the tip when the text is not empty.
 TEST_F(TrayAreaTest, AddFlagsFollowIconAndTip) {

@@ -19,6 +19,7 @@ class LateShell : public ShellNotify {
     bool NotifyIcon(uint32_t message, const NotifyIconData& data) override {
         return up && tray.NotifyIcon(message, data);
     }
+    bool ShowBalloon(const Balloon& balloon) override { return up && tray.ShowBalloon(balloon); }
     bool up = true;
     FakeShellNotify tray;
 };
@@ -63,7 +64,10 @@ TEST_F(TrayRecoveryTest, AShownIconComesBackAfterEveryShellRestart) {
         RestartShell();
         ExpectOneProgramIcon("after shell restart " + std::to_string(restart));
     }
-    // Requests after the re-add reach the new icon.
+    // Requests after the re-add reach the new icon, and a balloon leaves it as it was.
+    EXPECT_TRUE(tray.ShowBalloon(u"Corvanta", u"No reply from COM1", BalloonIcon::kWarning));
+    ExpectOneProgramIcon("after a balloon");
+    EXPECT_EQ(shell.tray.icons.begin()->second.balloons.size(), 1u);
     tray.SetToolTip(u"Other");
     EXPECT_EQ(shell.tray.icons.begin()->second.tip, "Other");
 }
@@ -79,12 +83,13 @@ TEST_F(TrayRecoveryTest, AnAddRefusedAtLogonSucceedsWhenTheTaskbarComes) {
     shell.up = false;
     Show();
     ASSERT_TRUE(shell.tray.icons.empty());
+    EXPECT_FALSE(tray.ShowBalloon(u"Corvanta", u"COM1 is not open", BalloonIcon::kWarning));
     shell.up = true;
     tray.OnTaskbarCreated();
     ExpectOneProgramIcon("after the taskbar came up");
 }
 
-// No icon may appear for a control whose icon is not meant to be in the tray.
+// No icon may appear for a control whose icon is not meant to be in the tray, and no balloon goes out for one.
 TEST(TrayRecovery, NoIconAppearsUnlessShown) {
     const struct {
         const char* state;
@@ -121,6 +126,7 @@ TEST(TrayRecovery, NoIconAppearsUnlessShown) {
     for (const auto& state : kStates) {
         TrayRig t;
         state.enter(t);
+        EXPECT_FALSE(t.tray.ShowBalloon(u"Corvanta", u"COM1 is not open", BalloonIcon::kWarning)) << state.state;
         t.RestartShell();
         EXPECT_TRUE(t.shell.tray.icons.empty()) << state.state;
     }

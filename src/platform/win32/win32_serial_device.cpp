@@ -12,6 +12,7 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"CorvantaSerialDevice";
 constexpr UINT kWakeMessage = WM_APP + 1;
+constexpr UINT kWriteFailedMessage = WM_APP + 2;
 // GUID_DEVINTERFACE_COMPORT, spelled out so that no GUID library needs linking.
 constexpr GUID kComPortInterface = {0x86E0D1E0, 0x8089, 0x11D0, {0x9C, 0xE4, 0x08, 0x00, 0x3E, 0x30, 0x1F, 0x73}};
 
@@ -38,6 +39,10 @@ LRESULT Win32SerialDevice::HandleMessage(HWND hwnd, UINT message, WPARAM wparam,
         OnWake();
         return 0;
     }
+    if (message == kWriteFailedMessage) {
+        OnWriteFailed();
+        return 0;
+    }
     if (message == WM_DEVICECHANGE && wparam == DBT_DEVICEARRIVAL) {
         OnDeviceArrival(reinterpret_cast<const DEV_BROADCAST_HDR*>(lparam));
         return TRUE;
@@ -56,7 +61,18 @@ void Win32SerialDevice::Configure(const LineSettings& line, int32_t handshaking)
     ApplyLineSettings(comm_.Get(), port_, line, handshaking);
 }
 
+void Win32SerialDevice::Transmit(std::string_view bytes) {
+    if (!comm_.Valid()) {
+        throw Error(CommPortName(port_) + u" is not open.");
+    }
+    if (!writer_) {
+        writer_ = std::make_unique<CommWriter>(comm_.Get(), port_, window_.Get(), kWriteFailedMessage);
+    }
+    writer_->Write(bytes, kMaxUnsentBytes);
+}
+
 std::string Win32SerialDevice::Close() {
+    writer_.reset();
     std::string rest;
     if (reader_) {
         reader_->Stop();
@@ -76,6 +92,14 @@ void Win32SerialDevice::OnWake() {
     CommReader::Taken taken = reader_->Take();
     if ((!taken.bytes.empty() || taken.gone) && on_read_) {
         on_read_(std::move(taken.bytes), taken.gone);
+    }
+}
+
+void Win32SerialDevice::OnWriteFailed() {
+    // A notice from a writer that Close already ended, or from one of an earlier open, is no news.
+    if (writer_ && writer_->Failed() && on_read_) {
+        // The session closes the port, which hands over what the reader took before.
+        on_read_(std::string(), true);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "platform/serial_device.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_comm_reader.h"
+#include "platform/win32/win32_comm_writer.h"
 #include "platform/win32/window_routing.h"
 
 namespace corvanta::win32 {
@@ -28,6 +29,7 @@ class Win32SerialDevice : public SerialDevice {
     void Configure(const LineSettings& line, int32_t handshaking) override;
     std::string Close() override;
     bool IsOpen() const override { return comm_.Valid(); }
+    void Transmit(std::string_view bytes) override;
     void SetOnRead(ReadHandler handler) override { on_read_ = std::move(handler); }
     void SetOnArrival(ArrivalHandler handler) override { on_arrival_ = std::move(handler); }
 
@@ -39,6 +41,7 @@ class Win32SerialDevice : public SerialDevice {
     friend LRESULT CALLBACK RoutingWindowProc<Win32SerialDevice>(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
     void OnWake();
+    void OnWriteFailed();
     void OnDeviceArrival(const DEV_BROADCAST_HDR* header);
 
     ReadHandler on_read_;
@@ -49,6 +52,8 @@ class Win32SerialDevice : public SerialDevice {
     UniqueHandle comm_;
     // Declared after the handle it reads: it stops first.
     std::unique_ptr<CommReader> reader_;
+    // Started by the first write: a port that is only read has no writer thread.
+    std::unique_ptr<CommWriter> writer_;
 };
 
 }  // namespace corvanta::win32
