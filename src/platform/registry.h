@@ -32,6 +32,11 @@ inline constexpr uint32_t kRegBinary = 3;
 inline constexpr uint32_t kRegDword = 4;
 inline constexpr uint32_t kRegMultiSz = 7;
 
+// The most data any value of this program is read with; a larger value is not one it wrote or anyone meant for it,
+// and reads as absent (or is refused, where a message names refused values). The longest command line Windows
+// starts, 32767 characters of up to two bytes in a double-byte code page, fits with its NUL.
+inline constexpr uint32_t kMaxValueBytes = 64 * 1024;
+
 // KEY_READ: values and sub-keys may be read, nothing changed. A key opened for reading only is one a user
 // without administrator rights may open under HKEY_LOCAL_MACHINE.
 inline constexpr uint32_t kKeyRead = 0x20019;

@@ -268,6 +268,7 @@ TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
         bool dword;
         std::string text;
         uint32_t number = 0;
+        size_t bytes = 4;  // of a REG_DWORD
     } refused[] = {
         {"Prefix", true, "", 1},
         {"Suffix", false, "a\\qb"},
@@ -283,19 +284,26 @@ TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
         {"KeyDelay", true, "", 100000},
         {"KeyMode", false, "fast"},
         {"RecordGap", true, "", 0},
+        {"KeyDelay", true, "", 0, 8},
     };
     for (const auto& c : refused) {
         FakeRegistry user;
         if (c.dword) {
-            PutDword(user, kOutputUserRoot, kOutputUserPath, c.name, c.number);
+            user.Put(kOutputUserRoot, ToUtf8(kOutputUserPath), c.name, reg::kRegDword,
+                     std::string(reinterpret_cast<const char*>(&c.number), sizeof(c.number)).append(c.bytes - 4, '\0'));
         } else {
             PutString(user, kOutputUserRoot, kOutputUserPath, c.name, c.text);
         }
         const OutputSettingsRead result = ReadOutputSettings(user, ansi, code_pages);
-        const std::string label = std::string(c.name) + "=" + (c.dword ? std::to_string(c.number) : c.text);
+        const std::string label = std::string(c.name) + "=" + (c.dword ? std::to_string(c.number) : c.text) +
+                                  (c.bytes != 4 ? " in " + std::to_string(c.bytes) + " bytes" : "");
         ASSERT_EQ(result.refused.size(), 1u) << label;
         EXPECT_EQ(ToUtf8(result.refused[0].name), c.name) << label;
         EXPECT_FALSE(result.refused[0].reason.empty()) << label;
+        if (c.dword) {
+            EXPECT_EQ(result.refused[0].reason.find(u"not REG_DWORD"), Text::npos)
+                << label << ": a REG_DWORD is not refused as another type: " << ToUtf8(result.refused[0].reason);
+        }
         EXPECT_TRUE(result.settings == OutputSettings()) << label << ": the default stays";
     }
 }
