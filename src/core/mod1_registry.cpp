@@ -3,18 +3,7 @@
 #include <string_view>
 #include <utility>
 
-#include "common/identity.h"
-
 namespace corvanta {
-
-Text AutoStartCommandPath(TextView directory, TextView exe_name_without_extension) {
-    Text path = u"\"";
-    path += directory;
-    path += u"\\";
-    path += exe_name_without_extension;
-    path += u".exe\"";
-    return path;
-}
 
 RegValueRead ReadRegValue(Registry& registry,
                           const AnsiCodePage& ansi,
@@ -89,11 +78,6 @@ Text RegReadString(Registry& registry, const AnsiCodePage& ansi, RegKey root, Te
         return Text();
     }
     return RegText(read.value, ansi).value_or(Text());
-}
-
-bool WriteAutoStartValue(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView command) {
-    RegWriteString(registry, ansi, root, kRunKeyPath, kAppTitle, command);
-    return RegReadString(registry, ansi, root, kRunKeyPath, kAppTitle) == ansi.ToText(ansi.ToAnsi(command));
 }
 
 }  // namespace corvanta

@@ -10,17 +10,6 @@
 
 namespace corvanta {
 
-// The auto-start entry: a value named after the program under the machine's Run key, or under the user's own
-// Run key (same path) where the user may not change the machine's.
-inline constexpr RegKey kRunKeyRoot = reg::kHkeyLocalMachine;
-inline constexpr RegKey kUserRunKeyRoot = reg::kHkeyCurrentUser;
-inline constexpr char16_t kRunKeyPath[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-// The Run entry's data: directory, "\", name, ".exe", in double quotes so that Windows cannot split a path
-// with spaces at the first blank and run "C:\Program.exe" instead. A directory at a drive's root already ends
-// in "\", which gives two in a row; Windows reads "C:\\Corvanta.exe" as "C:\Corvanta.exe".
-Text AutoStartCommandPath(TextView directory, TextView exe_name_without_extension);
-
 // A value as stored: its type and its bytes, as the ANSI API gives them.
 struct RegValue {
     uint32_t type = reg::kRegNone;
@@ -53,8 +42,8 @@ RegValueRead ReadRegValue(Registry& registry,
 std::optional<Text> RegText(const RegValue& value, const AnsiCodePage& ansi);
 
 // Creates the key when missing and stores data as a NUL-terminated REG_SZ value. This and RegDeleteValueOf
-// report nothing: a key that cannot be created or opened leaves the handle 0, and the calls after it fail
-// harmlessly.
+// report nothing (see AutoStartService): a key that cannot be created or opened leaves the handle 0, and the
+// calls after it fail harmlessly.
 void RegWriteString(Registry& registry,
                     const AnsiCodePage& ansi,
                     RegKey root,
@@ -71,10 +60,5 @@ void RegDeleteValueOf(Registry& registry,
 // The text of a REG_SZ value (RegText); empty when the value is missing, of another type, too large or
 // unreadable.
 Text RegReadString(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView key_path, TextView value_name);
-
-// Writes the auto-start value under `root` and reads it back: whether the key now holds `command`. The routines
-// above examine no status code, so the value read back tells whether the write took, whatever stopped it; it is
-// compared as the ANSI API stored it, so a path with characters outside the code page is not taken for a failure.
-bool WriteAutoStartValue(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView command);
 
 }  // namespace corvanta

@@ -32,6 +32,9 @@ SETTINGS_KEY = r"HKCU\Software\Corvanta"
 PROPERTIES_KEY = SETTINGS_KEY + r"\Properties"
 OUTPUT_KEY = SETTINGS_KEY + r"\Output"
 RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
+USER_RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+# The machine's Run key as 32-bit programs see it on 64-bit Windows, named as a 64-bit program reaches it.
+RUN_KEY_32_BIT_VIEW = r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Run"
 SPOOLER_PORTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports"
 MENU = ["CommPort Properties", "Run at Start Windows", "-", "About", "Exit"]
 PROPERTIES = "CommPort Properties"
@@ -84,8 +87,8 @@ class Session:
 
     # --- Wine processes -------------------------------------------------------------------------------------
 
-    def wine(self, *args, timeout=30):
-        result = subprocess.run([self.loader, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+    def wine(self, *args, timeout=30, loader=None):
+        result = subprocess.run([loader or self.loader, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL, timeout=timeout, check=False)
         return result.returncode, result.stdout.decode("utf-8", "replace")
 
@@ -366,9 +369,10 @@ class Session:
         kind, data = self.reg_value(PROPERTIES_KEY, name)
         return data if kind == "REG_SZ" else None
 
-    def reg_value(self, key, name):
-        """(type, data) of a registry value as `reg query` shows it, or (None, None) when there is none."""
-        status, out = self.wine("reg", "query", key, "/v", name)
+    def reg_value(self, key, name, loader=None):
+        """(type, data) of a registry value as `reg query` shows it, or (None, None) when there is none. A 32-bit
+        loader sees HKLM\\Software as 32-bit programs do (WOW6432Node)."""
+        status, out = self.wine("reg", "query", key, "/v", name, loader=loader)
         if status != 0:
             return None, None
         for line in out.splitlines():
@@ -956,6 +960,47 @@ def case_smoke32(s):
     relay_and_expect(s, b"12345\r", "12345\r\n")
 
 
+def case_smoke32_auto_start_view(s):
+    """The 32-bit build keeps the auto-start entry where the 64-bit program and the x64 package look: /autostart on
+    writes it in the 64-bit view, not under WOW6432Node. /uninstall-cleanup removes it there and in every loaded
+    user hive, and leaves a user's entry that names another copy."""
+    native = os.environ.get("CORVANTA_WINE64", testbed.WINE64)
+    ours = '"' + s.windows_path(s.exe) + '"'
+    other_copy = r'"D:\Tools\Corvanta.exe"'
+    _, hives = s.wine("reg", "query", "HKU", loader=native)
+    hive = next((line.strip() for line in hives.splitlines() if line.strip().upper() == r"HKEY_USERS\.DEFAULT"),
+                None)
+    check(hive, f"HKEY_USERS lists no .DEFAULT hive: {hives!r}")
+    hive_run_key = hive + r"\Software\Microsoft\Windows\CurrentVersion\Run"
+    keys = (RUN_KEY, RUN_KEY_32_BIT_VIEW, USER_RUN_KEY, hive_run_key)
+
+    def entries():
+        return {key: s.reg_value(key, "Corvanta", loader=native)[1] for key in keys}
+
+    def clear():
+        for key in keys:
+            s.wine("reg", "delete", key, "/v", "Corvanta", "/f", loader=native)
+
+    def switch(*arguments):
+        status = s.wine(s.exe, *arguments, timeout=60)[0]
+        check(status == 0, f"Corvanta.exe {' '.join(arguments)} ended with status {status}; entries {entries()}")
+
+    clear()
+    try:
+        switch("/autostart", "on")
+        check(entries() == {RUN_KEY: ours, RUN_KEY_32_BIT_VIEW: None, USER_RUN_KEY: None, hive_run_key: None},
+              f"/autostart on of the 32-bit build left the entries {entries()}, expected {ours} in {RUN_KEY} only "
+              "(64-bit view)")
+        for key, data in ((USER_RUN_KEY, other_copy), (hive_run_key, ours)):
+            status, _ = s.wine("reg", "add", key, "/v", "Corvanta", "/t", "REG_SZ", "/d", data, "/f", loader=native)
+            check(status == 0, f"could not add {key}\\Corvanta")
+        switch("/uninstall-cleanup")
+        check(entries() == {RUN_KEY: None, RUN_KEY_32_BIT_VIEW: None, USER_RUN_KEY: other_copy, hive_run_key: None},
+              f"/uninstall-cleanup left the entries {entries()}, expected only the other copy's in {USER_RUN_KEY}")
+    finally:
+        clear()
+
+
 # --- README screenshots ----------------------------------------------------------------------------------------
 
 SCREENSHOTS = ("tray-menu.png", "properties-dialog.png", "about-box.png")
@@ -1023,7 +1068,7 @@ def main():
     started = time.monotonic()
     session = None
     try:
-        if args.case == "smoke32" and not loader_runs(args.loader):
+        if args.case.startswith("smoke32") and not loader_runs(args.loader):
             raise Skip(f"{args.loader} cannot run 32-bit code on this machine (the Wine recipe's qemu route "
                        "makes it run)")
         session = Session(args)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "about/frmAbout_logic.h"
+#include "core/auto_start.h"
 #include "core/mod1_registry.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_form_host.h"

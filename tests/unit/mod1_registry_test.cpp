@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/identity.h"
+#include "core/auto_start.h"
 #include "core/mod1_registry.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_registry.h"
@@ -140,21 +141,6 @@ TEST_F(Mod1Registry, TextEndsAtTheFirstNulByte) {
     EXPECT_EQ(RegText(RegValue{reg::kRegSz, std::string("a\x82\0xyz", 6)}, ansi), Text(u"a\uFFFD"));
     EXPECT_EQ(RegText(RegValue{reg::kRegSz, "\x82\xA0"}, ansi), Text(u"\u3041"));
     EXPECT_EQ(RegText(RegValue{reg::kRegExpandSz, std::string("a\0", 2)}, ansi), std::nullopt);
-}
-
-TEST(AutoStartCommandPath, QuotedWholePath) {
-    struct {
-        Text directory;
-        Text expected;
-    } cases[] = {
-        {u"C:\\Program Files\\Corvanta", u"\"C:\\Program Files\\Corvanta\\Corvanta.exe\""},
-        {u"D:\\Tools", u"\"D:\\Tools\\Corvanta.exe\""},
-        {u"C:\\", u"\"C:\\\\Corvanta.exe\""},  // the root's own backslash stays: Windows reads "\\" as one
-        {u"\\\\server\\share\\my apps", u"\"\\\\server\\share\\my apps\\Corvanta.exe\""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(AutoStartCommandPath(c.directory, u"Corvanta"), c.expected) << ToUtf8(c.directory);
-    }
 }
 
 }  // namespace
