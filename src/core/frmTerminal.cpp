@@ -60,8 +60,7 @@ void frmTerminal::Form_Load() {
 
     // Read before the port opens, so that the first bytes are already shaped; a refusal is shown below.
     // Watched first, so that no change slips in between the read and the watch.
-    output_services_.watch.Watch({{kOutputUserRoot, kOutputUserPath}, {kOutputPolicyRoot, kOutputPolicyPath}},
-                                 [this] { LoadOutputSettings(); });
+    output_services_.watch.Watch(GroupKeys(kOutputGroup), [this] { LoadOutputSettings(); });
     LoadOutputSettings();
     const std::vector<RefusedValue> refused = refused_output_values_.value_or(std::vector<RefusedValue>{});
 

@@ -237,25 +237,20 @@ Text Unescape(TextView value) {
 OutputSettingsRead ReadOutputSettings(Registry& registry, const AnsiCodePage& ansi, const CodePages& code_pages) {
     OutputSettingsRead read;
     for (const char16_t* name : kOutputValueNames) {
-        bool from_policy = true;
-        RegValueRead found = ReadRegValue(registry, ansi, kOutputPolicyRoot, kOutputPolicyPath, name);
-        if (found.status == RegValueRead::Status::kMissing) {
-            from_policy = false;
-            found = ReadRegValue(registry, ansi, kOutputUserRoot, kOutputUserPath, name);
-        }
-        if (found.status == RegValueRead::Status::kMissing) {
+        const std::optional<GroupValue> found = LookUpGroupValue(registry, ansi, kOutputGroup, name);
+        if (!found) {
             continue;
         }
         // A value is parsed into a copy, so a refused one leaves nothing half-set.
         OutputSettings parsed = read.settings;
         try {
-            if (found.status == RegValueRead::Status::kTooLarge) {
+            if (found->read.status == RegValueRead::Status::kTooLarge) {
                 throw Error(AsciiText("it is longer than " + std::to_string(reg::kMaxValueBytes) + " bytes"));
             }
-            ParseValue(name, found.value, ansi, code_pages, parsed);
+            ParseValue(name, found->read.value, ansi, code_pages, parsed);
             read.settings = std::move(parsed);
         } catch (const Error& error) {
-            read.refused.push_back({Text(name) + (from_policy ? u" (policy)" : u""), error.Description()});
+            read.refused.push_back({Text(name) + (found->FromPolicy() ? u" (policy)" : u""), error.Description()});
         }
     }
     return read;

@@ -31,6 +31,8 @@ TYPING_TIMEOUT = 10
 SETTINGS_KEY = r"HKCU\Software\Corvanta"
 PROPERTIES_KEY = SETTINGS_KEY + r"\Properties"
 OUTPUT_KEY = SETTINGS_KEY + r"\Output"
+USER_POLICY_KEY = r"HKCU\Software\Policies\Corvanta\Output"
+MACHINE_POLICY_KEY = r"HKLM\Software\Policies\Corvanta\Output"
 RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
 USER_RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 # The machine's Run key as 32-bit programs see it on 64-bit Windows, named as a 64-bit program reaches it.
@@ -588,6 +590,48 @@ def case_shaped_output(s):
     testbed.wait_for(next_scan_shaped_anew, 30, "a changed LineEnd to apply")
     typed = s.typed()
     check(re.fullmatch(re.escape(first) + r"(X#\t)*X#\r\n", typed), f"the recording window holds {typed!r}")
+
+
+def case_output_policy_order(s):
+    """One value (Suffix) in the three places it is read from: the user's own key, then a user policy, then a
+    computer policy, then the computer policy removed again. A user policy beats the user's value, a computer
+    policy beats both, and each change applies to a later scan without a restart."""
+    s.clear_settings()
+    for key in (USER_POLICY_KEY, MACHINE_POLICY_KEY):
+        s.reg_delete(key, "Suffix")
+    s.reg_add(OUTPUT_KEY, "Suffix", "-user")
+    s.start_program()
+    s.wait_ready()
+    check(not s.message_boxes("Corvanta"), "the output values were refused: "
+          + "; ".join(s.message_text(box) for box in s.message_boxes("Corvanta")))
+    s.start_recorder()
+    scans = []
+
+    def scan_with(suffix):
+        """Writes one scan; whether it came out with the suffix. The change arrives through a registry
+        notification, so scans go on until one shows it."""
+        scans.append(1)
+        s.send("COM1", b"X\r")
+        typed = testbed.wait_for(lambda: s.typed().count("\r\n") == len(scans) and s.typed(), TYPING_TIMEOUT,
+                                 "a whole scan to be typed")
+        return typed.endswith(f"X{suffix}\r\n")
+
+    steps = (("the user's own value", lambda: None, "-user"),
+             ("a user policy", lambda: s.reg_add(USER_POLICY_KEY, "Suffix", "-user-policy"), "-user-policy"),
+             ("a computer policy", lambda: s.reg_add(MACHINE_POLICY_KEY, "Suffix", "-computer"), "-computer"),
+             ("the computer policy removed", lambda: s.reg_delete(MACHINE_POLICY_KEY, "Suffix"), "-user-policy"))
+    for what, change, suffix in steps:
+        change()
+        try:
+            testbed.wait_for(lambda: scan_with(suffix), 30, f"the suffix of {what}")
+        except TimeoutError:
+            last = s.typed().split("\r\n")[-2:-1]
+            raise Failure(f"with {what} {len(scans)} scans in 30 s, the last came out as {last}, expected "
+                          f"X{suffix}") from None
+    # Every scan has one of the suffixes, and they changed in the order of the steps.
+    lines = s.typed().split("\r\n")[:-1]
+    order = [line for i, line in enumerate(lines) if i == 0 or line != lines[i - 1]]
+    check(order == [f"X{suffix}" for _, _, suffix in steps], f"the scans came out as {lines}")
 
 
 def case_stored_port_above_10(s):

@@ -306,6 +306,18 @@ TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
         }
         EXPECT_TRUE(result.settings == OutputSettings()) << label << ": the default stays";
     }
+
+    // A policy's value that does not parse gives the default, not the user's value it was meant to override.
+    for (const RegKey policy_root : {kOutputPolicyRoot, kOutputUserPolicyRoot}) {
+        const std::string label = policy_root == kOutputPolicyRoot ? "computer policy" : "user policy";
+        FakeRegistry both;
+        PutString(both, kOutputUserRoot, kOutputUserPath, "KeyMode", "unicode");
+        PutString(both, policy_root, kOutputPolicyPath, "KeyMode", "fast");
+        const OutputSettingsRead result = ReadOutputSettings(both, ansi, code_pages);
+        ASSERT_EQ(result.refused.size(), 1u) << label;
+        EXPECT_EQ(ToUtf8(result.refused[0].name), "KeyMode (policy)") << label;
+        EXPECT_EQ(result.settings.key_mode, KeyMode::kLayout) << label;
+    }
 }
 
 // The form reads the values at start, names refused ones once after the port's message, applies a change from
@@ -320,7 +332,7 @@ TEST(frmTerminalOutput, ShapesScansAndFollowsChanges) {
         << ToUtf8(rig.form.message_boxes[0].prompt);
     ASSERT_EQ(rig.applied.size(), 1u);
     EXPECT_EQ(rig.applied[0].suffix, u"\t#");
-    ASSERT_EQ(rig.registry_watch.keys.size(), 2u);
+    ASSERT_EQ(rig.registry_watch.keys.size(), 3u) << "the user's own, the user's policy and the computer's policy";
 
     rig.comm.Receive("A1\r");
     PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "LineEnd", "none");
@@ -349,7 +361,8 @@ std::set<std::string> Matches(const std::string& text, const std::string& patter
 }
 
 // Administrators see the values through the policy template: every policy sets a value the program reads under
-// its policy key, every value it reads has a policy, and every text the template names is in its language file.
+// its policy key, for the computer and for users, every value it reads has a policy, and every text the template
+// names is in its language file.
 TEST(OutputPolicyTemplate, MatchesTheValuesRead) {
     const std::string admx = ReadSourceFile("packaging/policy/Corvanta.admx");
     const std::string adml = ReadSourceFile("packaging/policy/en-US/Corvanta.adml");
@@ -362,7 +375,8 @@ TEST(OutputPolicyTemplate, MatchesTheValuesRead) {
     EXPECT_EQ(Matches(admx, R"re(valueName="([^"]*)")re"), read);
     EXPECT_EQ(Matches(admx, R"re(<policy name="([^"]*)")re"), read);
     EXPECT_EQ(Matches(admx, R"re(key="([^"]*)")re"), std::set<std::string>{ToUtf8(kOutputPolicyPath)});
-    EXPECT_EQ(Matches(admx, R"re(class="([^"]*)")re"), std::set<std::string>{"Machine"}) << "the policy key is HKLM's";
+    EXPECT_EQ(Matches(admx, R"re(class="([^"]*)")re"), std::set<std::string>{"Both"})
+        << "the policy key is read under HKLM and HKCU";
     const std::set<std::string> strings = Matches(adml, R"re(<string id="([^"]*)")re");
     for (const std::string& id : Matches(admx, R"re(\$\(string\.([^)]*)\))re")) {
         EXPECT_TRUE(strings.count(id)) << "string " << id << " is missing from the language file";
