@@ -17,6 +17,14 @@ from e2e import Skip, check, testbed  # noqa: E402
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
 USER_RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+# The Run values are read as 64-bit programs see them: both programs keep the entry in the 64-bit view, and a
+# value in the 32-bit view (WOW6432Node), which the 32-bit reg would show instead, would be one too many.
+NATIVE = os.environ.get("CORVANTA_WINE64", testbed.WINE64)
+RUN_KEYS = (e2e.RUN_KEY, e2e.RUN_KEY_32_BIT_VIEW, USER_RUN_KEY)
+
+
+def run_value(s, key):
+    return s.reg_value(key, "Corvanta", loader=NATIVE)
 BUILD_TIMEOUT = 1500  # the upgrade package's build: a minute with a warm compiler cache, more on a cold one
 
 
@@ -83,8 +91,8 @@ def clean_slate(s, *msis):
     """A case that failed half-way must not leave a product or Run values behind for the next case."""
     for msi in msis:
         msiexec(s, "/x", s.windows_path(msi), "/qn")
-    for key in (e2e.RUN_KEY, USER_RUN_KEY):
-        s.reg_delete(key, "Corvanta")
+    for key in RUN_KEYS:
+        s.wine("reg", "delete", key, "/v", "Corvanta", "/f", loader=NATIVE)
 
 
 def install(s, msi, version, quoted, *properties):
@@ -94,8 +102,9 @@ def install(s, msi, version, quoted, *properties):
     check([(e.get("DisplayVersion"), e.get("Publisher")) for e in entries] == [(version, "Corvanta Instruments Ltd.")],
           f"Add/Remove Programs entries {entries}, expected one of version {version}")
     if "AUTOSTART=1" in properties:
-        check(s.reg_value(e2e.RUN_KEY, "Corvanta") == ("REG_SZ", quoted),
-              f"AUTOSTART=1 wrote {s.reg_value(e2e.RUN_KEY, 'Corvanta')}, expected the quoted path {quoted}")
+        written = [run_value(s, key) for key in RUN_KEYS]
+        check(written == [("REG_SZ", quoted), (None, None), (None, None)],
+              f"AUTOSTART=1 wrote {written} under {RUN_KEYS}, expected the quoted path {quoted} in the first only")
 
 
 def uninstall_while_running(s, msi, quoted):
@@ -103,6 +112,7 @@ def uninstall_while_running(s, msi, quoted):
     keeps the user's settings."""
     s.store("CommPort", "1")
     s.reg_add(USER_RUN_KEY, "Corvanta", quoted)  # as the tray menu writes it where the machine's key is denied
+    check(run_value(s, USER_RUN_KEY) == ("REG_SZ", quoted), "the user's Run value is not where the program looks")
     s.start_program()
     s.wait_ready()
     check(msiexec(s, "/x", s.windows_path(msi), "/qn") == 0, "the silent uninstall failed")
@@ -110,8 +120,8 @@ def uninstall_while_running(s, msi, quoted):
     check(s.program.returncode == 0, f"Corvanta.exe ended with status {s.program.returncode} during the uninstall")
     check(not os.path.exists(s.exe) and not shortcuts() and not arp_entries(s),
           f"left after the uninstall: {s.exe} {os.path.exists(s.exe)}, {shortcuts()}, {arp_entries(s)}")
-    for key in (e2e.RUN_KEY, USER_RUN_KEY):
-        check(s.reg_value(key, "Corvanta") == (None, None), f"{key}\\Corvanta is left after the uninstall")
+    for key in RUN_KEYS:
+        check(run_value(s, key) == (None, None), f"{key}\\Corvanta is left after the uninstall")
     check(s.stored("CommPort") == "1", "the uninstall removed the user's settings under HKCU\\Software\\Corvanta")
 
 
@@ -139,7 +149,7 @@ def case_install_lifecycle(s):
         testbed.wait_for(lambda: not s.alive(), 30, "the old version to end for the upgrade")
         with open(s.exe, "rb") as f:
             check(f"Version {new_version}".encode("utf-16-le") in f.read(), "the installed file is not the upgrade's")
-        check(s.reg_value(e2e.RUN_KEY, "Corvanta") == ("REG_SZ", quoted), "the upgrade lost the auto-start entry")
+        check(run_value(s, e2e.RUN_KEY) == ("REG_SZ", quoted), "the upgrade lost the auto-start entry")
         testbed.wait_for(lambda: len(s.tray_icons()) == 1, e2e.READY_TIMEOUT, "the icon of the launched Corvanta")
         check(s.wine(s.exe, "/exit")[0] == 0, "Corvanta.exe /exit could not end the launched copy")
         testbed.wait_for(s.tray_flushed, 15, "the launched Corvanta's icon to go")
