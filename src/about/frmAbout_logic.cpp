@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/identity.h"
+#include "core/mod1_registry.h"
 
 namespace corvanta {
 
@@ -38,32 +39,26 @@ Text DecimalOfBytes(const std::string& bytes) {
 }  // namespace
 
 bool frmAbout::GetKeyValue(RegKey KeyRoot, TextView KeyName, TextView SubKeyRef, Text& KeyVal) {
-    RegKey hKey = reg::kNoKey;
-    if (registry_.RegOpenKeyExA(KeyRoot, ansi_.ToAnsi(KeyName), 0, kKeyAccess, &hKey) == reg::kErrorSuccess) {
-        std::string buffer(kValueBufferSize, '\0');
-        uint32_t size = kValueBufferSize;
-        uint32_t type = reg::kRegNone;
-        if (registry_.RegQueryValueExA(hKey, ansi_.ToAnsi(SubKeyRef), nullptr, &type, buffer.data(), &size) ==
-            reg::kErrorSuccess) {
-            if (size == 0) {
-                // No last character to test for a NUL: an error for the caller's trap, with the key closed.
-                registry_.RegCloseKey(hKey);
-                throw Error(u"The registry value " + Text(SubKeyRef) + u" holds no data.");
-            }
-            // Trimmed as bytes, before conversion, so a double-byte character cannot shift the cut.
-            buffer.resize(buffer[size - 1] == '\0' ? size - 1 : size);
-            if (type == reg::kRegSz) {
-                KeyVal = ansi_.ToText(buffer);
-            } else if (type == reg::kRegDword) {
-                KeyVal = DecimalOfBytes(buffer);
-            }
-            registry_.RegCloseKey(hKey);
-            return true;
-        }
+    const RegValueRead read = ReadRegValue(registry_, ansi_, KeyRoot, KeyName, SubKeyRef);
+    if (read.status != RegValueRead::Status::kRead) {
+        KeyVal.clear();
+        return false;
     }
-    KeyVal.clear();
-    registry_.RegCloseKey(hKey);
-    return false;
+    std::string data = read.value.data;
+    if (data.empty()) {
+        // No last character to test for a NUL: an error for the caller's trap.
+        throw Error(u"The registry value " + Text(SubKeyRef) + u" holds no data.");
+    }
+    // Trimmed as bytes, before conversion, so a double-byte character cannot shift the cut.
+    if (data.back() == '\0') {
+        data.pop_back();
+    }
+    if (read.value.type == reg::kRegSz) {
+        KeyVal = ansi_.ToText(data);
+    } else if (read.value.type == reg::kRegDword) {
+        KeyVal = DecimalOfBytes(data);
+    }
+    return true;
 }
 
 void frmAbout::StartSysInfo() {

@@ -13,10 +13,6 @@ namespace corvanta {
 // The About dialog's behaviour: the System Information launcher. Its window routes BtnSysInfo_Click here.
 class frmAbout {
   public:
-    // KEY_READ: the tool's keys live under HKEY_LOCAL_MACHINE, where asking for write rights as well would
-    // fail for every user without administrator rights.
-    static constexpr uint32_t kKeyAccess = 0x20019;
-    static constexpr uint32_t kValueBufferSize = 1024;
     static constexpr char16_t kUnavailableMessage[] = u"System Information Is Unavailable At This Time";
 
     frmAbout(FormHost& form, Registry& registry, const AnsiCodePage& ansi, ProcessLauncher& launcher)
@@ -27,9 +23,10 @@ class frmAbout {
     // Starts the System Information tool found through the registry, or says that it is unavailable.
     void StartSysInfo();
 
-    // Reads one value as text: REG_SZ as its text, REG_DWORD as its value in decimal digits, any other type
-    // leaves KeyVal as it was. False, with KeyVal empty, when the key or the value cannot be read (data over
-    // kValueBufferSize bytes included). A value with no data at all throws corvanta::Error.
+    // Reads one value (through ReadRegValue, whose key is opened for reading only: the tool's keys live under
+    // HKEY_LOCAL_MACHINE, which every user may read) as text: REG_SZ as its text less one trailing NUL,
+    // REG_DWORD as its value in decimal digits, any other type leaves KeyVal as it was. False, with KeyVal
+    // empty, when the value is missing or too large to read. A value with no data at all throws corvanta::Error.
     bool GetKeyValue(RegKey KeyRoot, TextView KeyName, TextView SubKeyRef, Text& KeyVal);
 
   private:

@@ -1,27 +1,6 @@
 #include "core/command_line.h"
 
-#include <array>
-
-#include "common/identity.h"
-#include "core/mod1_registry.h"
-
 namespace corvanta {
-
-namespace {
-
-TextView Unquoted(TextView text) {
-    if (text.size() >= 2 && text.front() == u'"' && text.back() == u'"') {
-        return text.substr(1, text.size() - 2);
-    }
-    return text;
-}
-
-// File names on Windows compare without regard to case; a value typed in by hand may lack the quotes.
-bool NamesExecutable(TextView run_value, TextView quoted_exe_path) {
-    return EqualIgnoringAsciiCase(Unquoted(TrimBlanks(run_value)), Unquoted(quoted_exe_path));
-}
-
-}  // namespace
 
 std::optional<StartCommand> ParseStartCommand(const std::vector<Text>& arguments) {
     if (arguments.empty()) {
@@ -51,21 +30,22 @@ std::optional<StartCommand> ParseStartCommand(const std::vector<Text>& arguments
     return std::nullopt;
 }
 
-bool WriteAutoStart(Registry& registry, const AnsiCodePage& ansi, TextView quoted_exe_path) {
-    return WriteAutoStartValue(registry, ansi, kRunKeyRoot, quoted_exe_path);
-}
-
-bool RemoveAutoStartEntries(Registry& registry, const AnsiCodePage& ansi, TextView quoted_exe_path) {
-    bool none_left = true;
-    for (const RegKey root : std::array{kRunKeyRoot, kUserRunKeyRoot}) {
-        if (!NamesExecutable(RegReadString(registry, ansi, root, kRunKeyPath, kAppTitle), quoted_exe_path)) {
-            continue;
-        }
-        RegDeleteValueOf(registry, ansi, root, kRunKeyPath, kAppTitle);
-        none_left =
-            none_left && !NamesExecutable(RegReadString(registry, ansi, root, kRunKeyPath, kAppTitle), quoted_exe_path);
+int RunAutoStartSwitch(StartCommand command, AutoStartService& auto_start) {
+    AutoStartOutcome outcome = AutoStartOutcome::kWriteRefused;
+    switch (command) {
+        case StartCommand::kAutoStartOn:
+            outcome = auto_start.Enable(AutoStartScope::kMachine);
+            break;
+        case StartCommand::kAutoStartOff:
+            outcome = auto_start.Disable(AutoStartRemoval::kThisExecutable);
+            break;
+        case StartCommand::kUninstallCleanup:
+            outcome = auto_start.Disable(AutoStartRemoval::kThisExecutableEveryUser);
+            break;
+        default:
+            break;
     }
-    return none_left;
+    return outcome == AutoStartOutcome::kDone ? 0 : 1;
 }
 
 }  // namespace corvanta

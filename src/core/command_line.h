@@ -4,8 +4,7 @@
 #include <vector>
 
 #include "common/text.h"
-#include "platform/ansi_code_page.h"
-#include "platform/registry.h"
+#include "core/auto_start.h"
 
 namespace corvanta {
 
@@ -13,7 +12,7 @@ namespace corvanta {
 // administrators and do their work without a window:
 //   /exit               ends the copy running in this session, as its Exit command would
 //   /autostart on|off   sets or removes the auto-start entry for this executable
-//   /uninstall-cleanup  removes every auto-start entry naming this executable (machine and user)
+//   /uninstall-cleanup  removes every auto-start entry naming this executable (machine, user, every loaded user)
 enum class StartCommand { kRun, kExit, kAutoStartOn, kAutoStartOff, kUninstallCleanup };
 
 // The arguments after the program's name. Switches start with "/" or "-" and match without regard to case;
@@ -27,13 +26,8 @@ inline constexpr char16_t kStartCommandUsage[] =
     u"  /autostart on | off - starts Corvanta with Windows, or no longer\r\n"
     u"  /uninstall-cleanup - removes every auto-start entry of this Corvanta.exe";
 
-// Writes the machine's auto-start entry for the executable whose quoted path is given, as the tray menu does.
-// True when the entry reads back as written.
-bool WriteAutoStart(Registry& registry, const AnsiCodePage& ansi, TextView quoted_exe_path);
-
-// Deletes the program's auto-start value under the machine's and the user's Run key wherever it names this
-// executable (quoted or not, in any letter case); a value naming another copy is left to that copy. True when
-// no value naming it is left.
-bool RemoveAutoStartEntries(Registry& registry, const AnsiCodePage& ansi, TextView quoted_exe_path);
+// Carries out /autostart on, /autostart off or /uninstall-cleanup: 0 when done, 1 when the work could not be done
+// (without administrator rights, say), for the installer that ran it.
+int RunAutoStartSwitch(StartCommand command, AutoStartService& auto_start);
 
 }  // namespace corvanta

@@ -5,7 +5,6 @@
 
 #include "common/identity.h"
 #include "config/port_settings.h"
-#include "core/mod1_registry.h"
 
 namespace corvanta {
 
@@ -26,7 +25,7 @@ frmTerminal::frmTerminal(FormHost& form,
       ansi_(ansi),
       dialogs_(menu.dialogs),
       registry_(menu.registry),
-      app_(menu.app),
+      auto_start_(menu.auto_start),
       unload_(std::move(menu.unload)),
       output_services_(std::move(output)),
       output_(ansi_, output_services_.code_pages, output_services_.record_gap_timer) {
@@ -61,8 +60,7 @@ void frmTerminal::Form_Load() {
 
     // Read before the port opens, so that the first bytes are already shaped; a refusal is shown below.
     // Watched first, so that no change slips in between the read and the watch.
-    output_services_.watch.Watch({{kOutputUserRoot, kOutputUserPath}, {kOutputPolicyRoot, kOutputPolicyPath}},
-                                 [this] { LoadOutputSettings(); });
+    output_services_.watch.Watch(GroupKeys(kOutputGroup), [this] { LoadOutputSettings(); });
     LoadOutputSettings();
     const std::vector<RefusedValue> refused = refused_output_values_.value_or(std::vector<RefusedValue>{});
 
@@ -200,30 +198,20 @@ void frmTerminal::mmAbout_Click() {
 
 void frmTerminal::AutoStart_Click() {
     // The check mark, not a fresh read, decides; the read-back below then shows what really happened.
-    const bool wanted = !Menu.Checked(AutoStart);
-    if (wanted) {
-        const Text command = AutoStartCommandPath(app_.Path(), app_.EXEName());
-        // Since Vista a program without elevation is denied the machine's Run key; every user may write their own.
-        if (!WriteAutoStartValue(registry_, ansi_, kRunKeyRoot, command)) {
-            RegWriteString(registry_, ansi_, kUserRunKeyRoot, kRunKeyPath, kAppTitle, command);
-        }
-    } else {
-        for (const RegKey root : {kRunKeyRoot, kUserRunKeyRoot}) {
-            RegDeleteValueOf(registry_, ansi_, root, kRunKeyPath, kAppTitle);
-        }
-    }
+    const AutoStartOutcome outcome = Menu.Checked(AutoStart) ? auto_start_.Disable(AutoStartRemoval::kAny)
+                                                             : auto_start_.Enable(AutoStartScope::kMachineOrUser);
     RefreshAutoStartCheck();
-    if (Menu.Checked(AutoStart) == wanted) {
+    if (outcome == AutoStartOutcome::kDone) {
         return;
     }
     const Text machine_key = Text(u"HKEY_LOCAL_MACHINE\\") + kRunKeyPath;
     const Text user_key = Text(u"HKEY_CURRENT_USER\\") + kRunKeyPath;
     Text message = kAppTitle;
-    if (wanted) {
+    if (outcome == AutoStartOutcome::kWriteRefused) {
         message += u" cannot be set to run when Windows starts: Windows refused to write its entry both under " +
                    machine_key + u" (for all users, which needs administrator rights) and under " + user_key +
                    u" (for your account, which a policy of this computer may forbid).";
-    } else if (!RegReadString(registry_, ansi_, kRunKeyRoot, kRunKeyPath, kAppTitle).empty()) {
+    } else if (outcome == AutoStartOutcome::kMachineEntryLeft) {
         message += u" still runs when Windows starts: its entry under " + machine_key +
                    u" was made for all users, and only an administrator may remove it.";
     } else {
@@ -235,11 +223,7 @@ void frmTerminal::AutoStart_Click() {
 
 void frmTerminal::RefreshAutoStartCheck() {
     // An entry for all users, made by an administrator or by the installer, counts as much as the user's own.
-    bool present = false;
-    for (const RegKey root : {kRunKeyRoot, kUserRunKeyRoot}) {
-        present = present || !RegReadString(registry_, ansi_, root, kRunKeyPath, kAppTitle).empty();
-    }
-    Menu.SetChecked(AutoStart, present);
+    Menu.SetChecked(AutoStart, auto_start_.Enabled());
 }
 
 void frmTerminal::mmExit_Click() {

@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "common/identity.h"
+#include "core/auto_start.h"
 #include "core/output_pipeline.h"
 #include "core/output_settings.h"
 #include "core/serial_control.h"
 #include "core/text_decoder.h"
 #include "core/typing_queue.h"
 #include "platform/ansi_code_page.h"
-#include "platform/app_info.h"
 #include "platform/code_pages.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
@@ -42,7 +42,7 @@ struct TerminalMenuServices {
     PopupMenu& Menu;
     Dialogs& dialogs;
     Registry& registry;
-    const AppInfo& app;
+    AutoStartService& auto_start;
     // The run-time's unload of this form: raises Form_Unload right away, and the message loop ends after the
     // current message.
     std::function<void()> unload;
@@ -123,7 +123,7 @@ class frmTerminal {
     AnsiCodePage& ansi_;
     Dialogs& dialogs_;
     Registry& registry_;
-    const AppInfo& app_;
+    AutoStartService& auto_start_;
     std::function<void()> unload_;
     // Bytes read whose conversion failed, tried again with the next read (a character split between reads is
     // held by the decoder).

@@ -1,21 +1,49 @@
 #include "core/mod1_registry.h"
 
-#include <string>
-
-#include "common/identity.h"
+#include <string_view>
+#include <utility>
 
 namespace corvanta {
 
-// These routines report nothing and examine no status code (only the data read of RegReadString decides its
-// result): a key that cannot be created or opened leaves the handle 0, and the calls after it fail harmlessly.
+RegValueRead ReadRegValue(Registry& registry,
+                          const AnsiCodePage& ansi,
+                          RegKey root,
+                          TextView key_path,
+                          TextView value_name) {
+    RegValueRead read;
+    RegKey key = reg::kNoKey;
+    if (registry.RegOpenKeyExA(root, ansi.ToAnsi(key_path), 0, reg::kKeyRead, &key) != reg::kErrorSuccess) {
+        return read;
+    }
+    const std::string name = ansi.ToAnsi(value_name);
+    uint32_t type = reg::kRegNone;
+    uint32_t size = 0;
+    if (registry.RegQueryValueExA(key, name, nullptr, &type, nullptr, &size) == reg::kErrorSuccess) {
+        if (size > reg::kMaxValueBytes) {
+            read.status = RegValueRead::Status::kTooLarge;
+            read.value.type = type;
+        } else {
+            // Blanks, so that no byte of the buffer is ever undefined; a value grown since the size query fails
+            // the call (kErrorMoreData) and reads as missing rather than cut short.
+            std::string buffer(size, ' ');
+            if (registry.RegQueryValueExA(key, name, nullptr, &type, buffer.data(), &size) == reg::kErrorSuccess &&
+                size <= buffer.size()) {
+                buffer.resize(size);
+                read.status = RegValueRead::Status::kRead;
+                read.value = RegValue{type, std::move(buffer)};
+            }
+        }
+    }
+    registry.RegCloseKey(key);
+    return read;
+}
 
-Text AutoStartCommandPath(TextView directory, TextView exe_name_without_extension) {
-    Text path = u"\"";
-    path += directory;
-    path += u"\\";
-    path += exe_name_without_extension;
-    path += u".exe\"";
-    return path;
+std::optional<Text> RegText(const RegValue& value, const AnsiCodePage& ansi) {
+    if (value.type != reg::kRegSz) {
+        return std::nullopt;
+    }
+    const std::string_view data(value.data);
+    return ansi.ToText(data.substr(0, data.find('\0')));
 }
 
 void RegWriteString(Registry& registry,
@@ -45,32 +73,11 @@ void RegDeleteValueOf(Registry& registry,
 }
 
 Text RegReadString(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView key_path, TextView value_name) {
-    Text result;
-    uint32_t type = reg::kRegNone;
-    uint32_t size = 0;
-    RegKey key = reg::kNoKey;
-    registry.RegOpenKeyA(root, ansi.ToAnsi(key_path), &key);
-    const std::string name = ansi.ToAnsi(value_name);
-    registry.RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
-    if (type == reg::kRegSz && size <= kMaxRegStringBytes) {
-        // A buffer of blanks: what follows shorter data stays blank, and data without a NUL ends at the
-        // buffer's end instead of running past it.
-        std::string buffer(size, ' ');
-        // The type is checked again: another program may have replaced the value between the two calls.
-        if (registry.RegQueryValueExA(key, name, nullptr, &type, buffer.data(), &size) == reg::kErrorSuccess &&
-            type == reg::kRegSz) {
-            Text text = ansi.ToText(buffer);
-            const size_t nul = text.find(u'\0');
-            result = nul == Text::npos ? std::move(text) : text.substr(0, nul);
-        }
+    const RegValueRead read = ReadRegValue(registry, ansi, root, key_path, value_name);
+    if (read.status != RegValueRead::Status::kRead) {
+        return Text();
     }
-    registry.RegCloseKey(key);
-    return result;
-}
-
-bool WriteAutoStartValue(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView command) {
-    RegWriteString(registry, ansi, root, kRunKeyPath, kAppTitle, command);
-    return RegReadString(registry, ansi, root, kRunKeyPath, kAppTitle) == ansi.ToText(ansi.ToAnsi(command));
+    return RegText(read.value, ansi).value_or(Text());
 }
 
 }  // namespace corvanta

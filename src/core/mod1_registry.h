@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "common/text.h"
 #include "platform/ansi_code_page.h"
@@ -8,21 +10,40 @@
 
 namespace corvanta {
 
-// The auto-start entry: a value named after the program under the machine's Run key, or under the user's own
-// Run key (same path) where the user may not change the machine's.
-inline constexpr RegKey kRunKeyRoot = reg::kHkeyLocalMachine;
-inline constexpr RegKey kUserRunKeyRoot = reg::kHkeyCurrentUser;
-inline constexpr char16_t kRunKeyPath[] = u"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// A value as stored: its type and its bytes, as the ANSI API gives them.
+struct RegValue {
+    uint32_t type = reg::kRegNone;
+    std::string data;
+    bool operator==(const RegValue&) const = default;
+};
 
-// Values larger than this read as absent rather than as a huge allocation.
-inline constexpr uint32_t kMaxRegStringBytes = 1024 * 1024;
+// What reading one value found.
+struct RegValueRead {
+    enum class Status : uint8_t {
+        kRead,      // value holds what was read (no data at all included)
+        kMissing,   // no such key or value, or it could not be read whole (changed size while it was read)
+        kTooLarge,  // more than reg::kMaxValueBytes: value.type is its type, value.data empty
+    };
+    Status status = Status::kMissing;
+    RegValue value;
+};
 
-// The Run entry's data: directory, "\", name, ".exe", in double quotes so that Windows cannot split a path
-// with spaces at the first blank and run "C:\Program.exe" instead. A directory at a drive's root already ends
-// in "\", which gives two in a row; Windows reads "C:\\Corvanta.exe" as "C:\Corvanta.exe".
-Text AutoStartCommandPath(TextView directory, TextView exe_name_without_extension);
+// The one way values are read. The key is opened for reading only (a user without administrator rights may read
+// HKEY_LOCAL_MACHINE); the size is asked first, then the data is read into a buffer of that size, filled with
+// blanks. The type and size are those of the second call: another program may change the value in between.
+RegValueRead ReadRegValue(Registry& registry,
+                          const AnsiCodePage& ansi,
+                          RegKey root,
+                          TextView key_path,
+                          TextView value_name);
 
-// Creates the key when missing and stores data as a NUL-terminated REG_SZ value.
+// The text of a REG_SZ value up to its first NUL, all of it when there is none; nullopt for any other type
+// (REG_EXPAND_SZ included). Cut as bytes, before conversion, so that a double-byte character cannot hide the NUL.
+std::optional<Text> RegText(const RegValue& value, const AnsiCodePage& ansi);
+
+// Creates the key when missing and stores data as a NUL-terminated REG_SZ value. This and RegDeleteValueOf
+// report nothing (see AutoStartService): a key that cannot be created or opened leaves the handle 0, and the
+// calls after it fail harmlessly.
 void RegWriteString(Registry& registry,
                     const AnsiCodePage& ansi,
                     RegKey root,
@@ -36,13 +57,8 @@ void RegDeleteValueOf(Registry& registry,
                       TextView key_path,
                       TextView value_name);
 
-// The text of a REG_SZ value up to its first NUL; empty when the value is missing, of another type (REG_EXPAND_SZ
-// included), larger than kMaxRegStringBytes or unreadable. Data without a NUL reads whole.
+// The text of a REG_SZ value (RegText); empty when the value is missing, of another type, too large or
+// unreadable.
 Text RegReadString(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView key_path, TextView value_name);
-
-// Writes the auto-start value under `root` and reads it back: whether the key now holds `command`. The routines
-// above examine no status code, so the value read back tells whether the write took, whatever stopped it; it is
-// compared as the ANSI API stored it, so a path with characters outside the code page is not taken for a failure.
-bool WriteAutoStartValue(Registry& registry, const AnsiCodePage& ansi, RegKey root, TextView command);
 
 }  // namespace corvanta

@@ -1,5 +1,7 @@
 #include "core/output_settings.h"
 
+#include "core/mod1_registry.h"
+
 #include <cstring>
 #include <string>
 #include <utility>
@@ -8,48 +10,8 @@ namespace corvanta {
 
 namespace {
 
-constexpr uint32_t kKeyRead = 0x20019;  // KEY_READ
-// Longer data is not a setting anyone meant: refused rather than read.
-constexpr uint32_t kMaxValueBytes = 64 * 1024;
 constexpr uint32_t kMaxKeyDelayMs = 1000;
 constexpr uint32_t kMaxRecordGapMs = 60000;
-
-struct RawValue {
-    uint32_t type = reg::kRegNone;
-    std::string data;
-    bool too_long = false;
-};
-
-// The value's type and bytes, or nothing when the key or the value is missing.
-std::optional<RawValue> QueryValue(Registry& registry,
-                                   const AnsiCodePage& ansi,
-                                   RegKey root,
-                                   TextView path,
-                                   const std::string& name) {
-    RegKey key = reg::kNoKey;
-    if (registry.RegOpenKeyExA(root, ansi.ToAnsi(path), 0, kKeyRead, &key) != reg::kErrorSuccess) {
-        return std::nullopt;
-    }
-    std::optional<RawValue> value;
-    RawValue raw;
-    uint32_t size = 0;
-    if (registry.RegQueryValueExA(key, name, nullptr, &raw.type, nullptr, &size) == reg::kErrorSuccess) {
-        if (size > kMaxValueBytes) {
-            raw.too_long = true;
-            value = std::move(raw);
-        } else {
-            raw.data.resize(size);
-            // Replaced between the two calls by a longer value: read as unreadable rather than cut short.
-            if (registry.RegQueryValueExA(key, name, nullptr, &raw.type, raw.data.data(), &size) ==
-                reg::kErrorSuccess) {
-                raw.data.resize(size);
-                value = std::move(raw);
-            }
-        }
-    }
-    registry.RegCloseKey(key);
-    return value;
-}
 
 Text TypeName(uint32_t type) {
     switch (type) {
@@ -68,17 +30,20 @@ Text TypeName(uint32_t type) {
     }
 }
 
-Text StringOf(const RawValue& value, const AnsiCodePage& ansi) {
-    if (value.type != reg::kRegSz) {
+Text StringOf(const RegValue& value, const AnsiCodePage& ansi) {
+    std::optional<Text> text = RegText(value, ansi);
+    if (!text) {
         throw Error(u"it is " + TypeName(value.type) + u", not REG_SZ");
     }
-    const size_t nul = value.data.find('\0');
-    return ansi.ToText(std::string_view(value.data).substr(0, nul));
+    return std::move(*text);
 }
 
-uint32_t DwordOf(const RawValue& value) {
-    if (value.type != reg::kRegDword || value.data.size() != 4) {
+uint32_t DwordOf(const RegValue& value) {
+    if (value.type != reg::kRegDword) {
         throw Error(u"it is " + TypeName(value.type) + u", not REG_DWORD");
+    }
+    if (value.data.size() != 4) {
+        throw Error(AsciiText("it is a REG_DWORD of " + std::to_string(value.data.size()) + " bytes, not 4"));
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(value.data.data());
     return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
@@ -146,7 +111,7 @@ uint32_t ParseCodePage(TextView value, const CodePages& code_pages) {
 }
 
 void ParseValue(std::u16string_view name,
-                const RawValue& raw,
+                const RegValue& raw,
                 const AnsiCodePage& ansi,
                 const CodePages& code_pages,
                 OutputSettings& settings) {
@@ -213,26 +178,20 @@ bool IsOtherControl(char16_t unit) {
 OutputSettingsRead ReadOutputSettings(Registry& registry, const AnsiCodePage& ansi, const CodePages& code_pages) {
     OutputSettingsRead read;
     for (const char16_t* name : kOutputValueNames) {
-        const std::string ansi_name = ansi.ToAnsi(name);
-        bool from_policy = true;
-        std::optional<RawValue> raw = QueryValue(registry, ansi, kOutputPolicyRoot, kOutputPolicyPath, ansi_name);
-        if (!raw) {
-            from_policy = false;
-            raw = QueryValue(registry, ansi, kOutputUserRoot, kOutputUserPath, ansi_name);
-        }
-        if (!raw) {
+        const std::optional<GroupValue> found = LookUpGroupValue(registry, ansi, kOutputGroup, name);
+        if (!found) {
             continue;
         }
         // A value is parsed into a copy, so a refused one leaves nothing half-set.
         OutputSettings parsed = read.settings;
         try {
-            if (raw->too_long) {
-                throw Error(AsciiText("it is longer than " + std::to_string(kMaxValueBytes) + " bytes"));
+            if (found->read.status == RegValueRead::Status::kTooLarge) {
+                throw Error(AsciiText("it is longer than " + std::to_string(reg::kMaxValueBytes) + " bytes"));
             }
-            ParseValue(name, *raw, ansi, code_pages, parsed);
+            ParseValue(name, found->read.value, ansi, code_pages, parsed);
             read.settings = std::move(parsed);
         } catch (const Error& error) {
-            read.refused.push_back({Text(name) + (from_policy ? u" (policy)" : u""), error.Description()});
+            read.refused.push_back({Text(name) + (found->FromPolicy() ? u" (policy)" : u""), error.Description()});
         }
     }
     return read;

@@ -8,17 +8,21 @@
 #include "common/text.h"
 #include "core/escapes.h"
 #include "core/keystroke_plan.h"
+#include "core/policy_values.h"
 #include "platform/ansi_code_page.h"
 #include "platform/code_pages.h"
 #include "platform/registry.h"
 
 namespace corvanta {
 
-// Where the output values live; a value of the same name under the policy key wins over the user's.
+// Where the output values live: the user's own, overridden by a value of the same name under the policy path,
+// the computer's (kOutputPolicyRoot) before the user's (kOutputUserPolicyRoot).
 inline constexpr RegKey kOutputUserRoot = reg::kHkeyCurrentUser;
 inline constexpr char16_t kOutputUserPath[] = u"Software\\Corvanta\\Output";
 inline constexpr RegKey kOutputPolicyRoot = reg::kHkeyLocalMachine;
+inline constexpr RegKey kOutputUserPolicyRoot = reg::kHkeyCurrentUser;
 inline constexpr char16_t kOutputPolicyPath[] = u"Software\\Policies\\Corvanta\\Output";
+inline constexpr PolicyGroup kOutputGroup{kOutputUserPath, kOutputPolicyPath};
 
 // Every value the reader looks at, in the order of its message.
 inline constexpr const char16_t* kOutputValueNames[] = {u"Prefix",   u"Suffix",   u"LineEnd", u"ControlCharacters",
@@ -62,8 +66,9 @@ struct OutputSettingsRead {
     std::vector<RefusedValue> refused;  // each of these has its default in settings
 };
 
-// Reads and checks every output value, the policy's over the user's. A value that does not parse is not guessed
-// at: it keeps its default and is listed in `refused`.
+// Reads and checks every output value, each from the first place of kOutputGroup that sets it. A value that does
+// not parse is not guessed at: it keeps its default and is listed in `refused`, named "(policy)" when a policy
+// set it.
 OutputSettingsRead ReadOutputSettings(Registry& registry, const AnsiCodePage& ansi, const CodePages& code_pages);
 
 // The message that names the refused values, for one message box.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace corvanta {
 
@@ -13,6 +14,8 @@ namespace reg {
 inline constexpr RegKey kNoKey{0};
 inline constexpr RegKey kHkeyCurrentUser{0x80000001};
 inline constexpr RegKey kHkeyLocalMachine{0x80000002};
+// Every loaded user hive, one sub-key per user (named by the account's SID); HKEY_CURRENT_USER is one of them.
+inline constexpr RegKey kHkeyUsers{0x80000003};
 
 inline constexpr long kErrorSuccess = 0;
 inline constexpr long kErrorFileNotFound = 2;
@@ -20,6 +23,7 @@ inline constexpr long kErrorAccessDenied = 5;
 inline constexpr long kErrorInvalidHandle = 6;
 inline constexpr long kErrorInvalidParameter = 87;
 inline constexpr long kErrorMoreData = 234;
+inline constexpr long kErrorNoMoreItems = 259;
 
 inline constexpr uint32_t kRegNone = 0;
 inline constexpr uint32_t kRegSz = 1;
@@ -27,6 +31,15 @@ inline constexpr uint32_t kRegExpandSz = 2;
 inline constexpr uint32_t kRegBinary = 3;
 inline constexpr uint32_t kRegDword = 4;
 inline constexpr uint32_t kRegMultiSz = 7;
+
+// The most data any value of this program is read with; a larger value is not one it wrote or anyone meant for it,
+// and reads as absent (or is refused, where a message names refused values). The longest command line Windows
+// starts, 32767 characters of up to two bytes in a double-byte code page, fits with its NUL.
+inline constexpr uint32_t kMaxValueBytes = 64 * 1024;
+
+// KEY_READ: values and sub-keys may be read, nothing changed. A key opened for reading only is one a user
+// without administrator rights may open under HKEY_LOCAL_MACHINE.
+inline constexpr uint32_t kKeyRead = 0x20019;
 
 // Access rights that let a key's values or sub-keys be changed (KEY_SET_VALUE, KEY_CREATE_SUB_KEY,
 // KEY_CREATE_LINK, DELETE, WRITE_DAC, WRITE_OWNER).
@@ -73,6 +86,10 @@ class Registry {
                                   uint32_t* size) = 0;
 
     virtual long RegDeleteValueA(RegKey key, const std::string& value_name) = 0;
+
+    // The names of key's direct sub-keys (not deeper ones), in the order the registry lists them. names is
+    // replaced, empty on failure.
+    virtual long ListSubKeys(RegKey key, std::vector<std::string>* names) = 0;
 
     virtual long RegCloseKey(RegKey key) = 0;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -232,11 +233,72 @@ TEST_P(RegistryContract, ZeroAndClosedKeysFail) {
         EXPECT_EQ(R().RegOpenKeyA(key, "Sub", &sub), reg::kErrorInvalidHandle) << label;
         EXPECT_EQ(R().RegCreateKeyA(key, "Sub", &sub), reg::kErrorInvalidHandle) << label;
         EXPECT_EQ(sub, reg::kNoKey) << label;
+        std::vector<std::string> names{"stale"};
+        EXPECT_EQ(R().ListSubKeys(key, &names), reg::kErrorInvalidHandle) << label;
+        EXPECT_TRUE(names.empty()) << label;
         EXPECT_EQ(R().RegCloseKey(key), reg::kErrorInvalidHandle) << label;
     }
 }
 
+// A key's sub-keys are listed once each by the name they were created with, one level deep; values are not keys.
+TEST_P(RegistryContract, ListsDirectSubKeys) {
+    const RegKey parent = Create("List");
+    std::vector<std::string> names{"stale"};
+    EXPECT_EQ(R().ListSubKeys(parent, &names), reg::kErrorSuccess);
+    EXPECT_TRUE(names.empty()) << "a key without sub-keys";
+
+    for (const char* below : {"List\\Alpha", "List\\beta", "List\\Gamma\\Deeper", "LIST\\ALPHA"}) {
+        EXPECT_EQ(R().RegCloseKey(Create(below)), reg::kErrorSuccess) << below;
+    }
+    EXPECT_EQ(R().RegSetValueExA(parent, "NotAKey", 0, reg::kRegSz, "x", 2), reg::kErrorSuccess);
+    EXPECT_EQ(R().ListSubKeys(parent, &names), reg::kErrorSuccess);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "Gamma", "beta"}));
+    EXPECT_EQ(R().RegCloseKey(parent), reg::kErrorSuccess);
+}
+
 INSTANTIATE_TEST_SUITE_P(All, RegistryContract, ::testing::ValuesIn(Sides()), contract::SideName());
+
+#ifdef CORVANTA_HAVE_WIN32
+// On 64-bit Windows HKEY_LOCAL_MACHINE\Software has a view for 64-bit and one for 32-bit programs: what is
+// written in one the other does not see, and a registry of the program's own view sees its bitness's.
+TEST(Win32RegistryViews, EachViewHasItsOwnSoftwareKey) {
+    const std::string scratch = "Software\\CorvantaTestView-" + std::to_string(GetCurrentProcessId());
+    win32::Win32Registry view64(win32::RegistryView::k64Bit);
+    win32::Win32Registry view32(win32::RegistryView::k32Bit);
+    win32::Win32Registry own;
+    const auto write = [&](Registry& registry, const std::string& data) {
+        RegKey key = reg::kNoKey;
+        ASSERT_EQ(registry.RegCreateKeyA(reg::kHkeyLocalMachine, scratch, &key), reg::kErrorSuccess) << data;
+        EXPECT_EQ(registry.RegSetValueExA(key, "V", 0, reg::kRegSz, data.c_str(), 3), reg::kErrorSuccess) << data;
+        EXPECT_EQ(registry.RegCloseKey(key), reg::kErrorSuccess) << data;
+    };
+    const auto read = [&](Registry& registry) {
+        RegKey key = reg::kNoKey;
+        std::string data(3, '#');
+        uint32_t size = 3;
+        if (registry.RegOpenKeyExA(reg::kHkeyLocalMachine, scratch, 0, reg::kKeyRead, &key) != reg::kErrorSuccess ||
+            registry.RegQueryValueExA(key, "V", nullptr, nullptr, data.data(), &size) != reg::kErrorSuccess) {
+            data = "none";
+        }
+        registry.RegCloseKey(key);
+        return data.substr(0, data.find('\0'));
+    };
+    write(view64, "64");
+    EXPECT_EQ(read(view32), "none") << "the 32-bit view sees the 64-bit one's key";
+    write(view32, "32");
+    EXPECT_EQ(read(view64), "64");
+    EXPECT_EQ(read(view32), "32");
+    EXPECT_EQ(read(own), sizeof(void*) == 8 ? "64" : "32");
+    for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        HKEY software = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software", 0, KEY_ALL_ACCESS | view, &software) == ERROR_SUCCESS) {
+            RegDeleteTreeA(software, scratch.substr(scratch.find('\\') + 1).c_str());
+            RegCloseKey(software);
+        }
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace corvanta

@@ -11,6 +11,7 @@
 #ifdef CORVANTA_HAVE_WIN32
 #include <windows.h>
 
+#include "platform/registry.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_settings_store.h"
 #endif
@@ -131,13 +132,28 @@ TEST_F(Win32SettingsStoreTest, StoresRegSzUnderTheUsersSoftwareKey) {
     EXPECT_EQ(ToUtf8(win32::FromWide(data, wcslen(data))), "9600,n,8,1.5");
 }
 
-// A value someone stored with another type is not ours: it reads as absent rather than as garbage.
-TEST_F(Win32SettingsStoreTest, ValueOfAnotherTypeReadsAsAbsent) {
+// A value someone stored with another type, or larger than any value the program reads, is not ours: it reads as
+// absent rather than as garbage.
+TEST_F(Win32SettingsStoreTest, ValuesThatAreNotOursReadAsAbsent) {
     const Text path = Text(u"Software\\") + kApp + u"\\Properties";
+    const std::wstring big(reg::kMaxValueBytes / sizeof(wchar_t) + 1, L'9');
     const DWORD number = 3;
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, win32::Wide(path), L"CommPort", REG_DWORD, &number, sizeof(number)),
-              ERROR_SUCCESS);
-    EXPECT_EQ(store_.GetSetting(kApp, u"Properties", u"CommPort", u"1"), u"1");
+    const struct {
+        const char* label;
+        DWORD type;
+        const void* data;
+        DWORD size;
+    } cases[] = {
+        {"REG_DWORD", REG_DWORD, &number, sizeof(number)},
+        {"REG_EXPAND_SZ", REG_EXPAND_SZ, L"3", 2 * sizeof(wchar_t)},
+        {"REG_SZ over the limit", REG_SZ, big.c_str(), static_cast<DWORD>((big.size() + 1) * sizeof(wchar_t))},
+    };
+    for (const auto& c : cases) {
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, win32::Wide(path), L"CommPort", c.type, c.data, c.size),
+                  ERROR_SUCCESS)
+            << c.label;
+        EXPECT_EQ(store_.GetSetting(kApp, u"Properties", u"CommPort", u"1"), u"1") << c.label;
+    }
 }
 #endif
 

@@ -31,7 +31,12 @@ TYPING_TIMEOUT = 10
 SETTINGS_KEY = r"HKCU\Software\Corvanta"
 PROPERTIES_KEY = SETTINGS_KEY + r"\Properties"
 OUTPUT_KEY = SETTINGS_KEY + r"\Output"
+USER_POLICY_KEY = r"HKCU\Software\Policies\Corvanta\Output"
+MACHINE_POLICY_KEY = r"HKLM\Software\Policies\Corvanta\Output"
 RUN_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Run"
+USER_RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+# The machine's Run key as 32-bit programs see it on 64-bit Windows, named as a 64-bit program reaches it.
+RUN_KEY_32_BIT_VIEW = r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Run"
 SPOOLER_PORTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports"
 MENU = ["CommPort Properties", "Run at Start Windows", "-", "About", "Exit"]
 PROPERTIES = "CommPort Properties"
@@ -84,8 +89,8 @@ class Session:
 
     # --- Wine processes -------------------------------------------------------------------------------------
 
-    def wine(self, *args, timeout=30):
-        result = subprocess.run([self.loader, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+    def wine(self, *args, timeout=30, loader=None):
+        result = subprocess.run([loader or self.loader, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                 stderr=subprocess.DEVNULL, timeout=timeout, check=False)
         return result.returncode, result.stdout.decode("utf-8", "replace")
 
@@ -366,9 +371,10 @@ class Session:
         kind, data = self.reg_value(PROPERTIES_KEY, name)
         return data if kind == "REG_SZ" else None
 
-    def reg_value(self, key, name):
-        """(type, data) of a registry value as `reg query` shows it, or (None, None) when there is none."""
-        status, out = self.wine("reg", "query", key, "/v", name)
+    def reg_value(self, key, name, loader=None):
+        """(type, data) of a registry value as `reg query` shows it, or (None, None) when there is none. A 32-bit
+        loader sees HKLM\\Software as 32-bit programs do (WOW6432Node)."""
+        status, out = self.wine("reg", "query", key, "/v", name, loader=loader)
         if status != 0:
             return None, None
         for line in out.splitlines():
@@ -584,6 +590,48 @@ def case_shaped_output(s):
     testbed.wait_for(next_scan_shaped_anew, 30, "a changed LineEnd to apply")
     typed = s.typed()
     check(re.fullmatch(re.escape(first) + r"(X#\t)*X#\r\n", typed), f"the recording window holds {typed!r}")
+
+
+def case_output_policy_order(s):
+    """One value (Suffix) in the three places it is read from: the user's own key, then a user policy, then a
+    computer policy, then the computer policy removed again. A user policy beats the user's value, a computer
+    policy beats both, and each change applies to a later scan without a restart."""
+    s.clear_settings()
+    for key in (USER_POLICY_KEY, MACHINE_POLICY_KEY):
+        s.reg_delete(key, "Suffix")
+    s.reg_add(OUTPUT_KEY, "Suffix", "-user")
+    s.start_program()
+    s.wait_ready()
+    check(not s.message_boxes("Corvanta"), "the output values were refused: "
+          + "; ".join(s.message_text(box) for box in s.message_boxes("Corvanta")))
+    s.start_recorder()
+    scans = []
+
+    def scan_with(suffix):
+        """Writes one scan; whether it came out with the suffix. The change arrives through a registry
+        notification, so scans go on until one shows it."""
+        scans.append(1)
+        s.send("COM1", b"X\r")
+        typed = testbed.wait_for(lambda: s.typed().count("\r\n") == len(scans) and s.typed(), TYPING_TIMEOUT,
+                                 "a whole scan to be typed")
+        return typed.endswith(f"X{suffix}\r\n")
+
+    steps = (("the user's own value", lambda: None, "-user"),
+             ("a user policy", lambda: s.reg_add(USER_POLICY_KEY, "Suffix", "-user-policy"), "-user-policy"),
+             ("a computer policy", lambda: s.reg_add(MACHINE_POLICY_KEY, "Suffix", "-computer"), "-computer"),
+             ("the computer policy removed", lambda: s.reg_delete(MACHINE_POLICY_KEY, "Suffix"), "-user-policy"))
+    for what, change, suffix in steps:
+        change()
+        try:
+            testbed.wait_for(lambda: scan_with(suffix), 30, f"the suffix of {what}")
+        except TimeoutError:
+            last = s.typed().split("\r\n")[-2:-1]
+            raise Failure(f"with {what} {len(scans)} scans in 30 s, the last came out as {last}, expected "
+                          f"X{suffix}") from None
+    # Every scan has one of the suffixes, and they changed in the order of the steps.
+    lines = s.typed().split("\r\n")[:-1]
+    order = [line for i, line in enumerate(lines) if i == 0 or line != lines[i - 1]]
+    check(order == [f"X{suffix}" for _, _, suffix in steps], f"the scans came out as {lines}")
 
 
 def case_stored_port_above_10(s):
@@ -956,6 +1004,47 @@ def case_smoke32(s):
     relay_and_expect(s, b"12345\r", "12345\r\n")
 
 
+def case_smoke32_auto_start_view(s):
+    """The 32-bit build keeps the auto-start entry where the 64-bit program and the x64 package look: /autostart on
+    writes it in the 64-bit view, not under WOW6432Node. /uninstall-cleanup removes it there and in every loaded
+    user hive, and leaves a user's entry that names another copy."""
+    native = os.environ.get("CORVANTA_WINE64", testbed.WINE64)
+    ours = '"' + s.windows_path(s.exe) + '"'
+    other_copy = r'"D:\Tools\Corvanta.exe"'
+    _, hives = s.wine("reg", "query", "HKU", loader=native)
+    hive = next((line.strip() for line in hives.splitlines() if line.strip().upper() == r"HKEY_USERS\.DEFAULT"),
+                None)
+    check(hive, f"HKEY_USERS lists no .DEFAULT hive: {hives!r}")
+    hive_run_key = hive + r"\Software\Microsoft\Windows\CurrentVersion\Run"
+    keys = (RUN_KEY, RUN_KEY_32_BIT_VIEW, USER_RUN_KEY, hive_run_key)
+
+    def entries():
+        return {key: s.reg_value(key, "Corvanta", loader=native)[1] for key in keys}
+
+    def clear():
+        for key in keys:
+            s.wine("reg", "delete", key, "/v", "Corvanta", "/f", loader=native)
+
+    def switch(*arguments):
+        status = s.wine(s.exe, *arguments, timeout=60)[0]
+        check(status == 0, f"Corvanta.exe {' '.join(arguments)} ended with status {status}; entries {entries()}")
+
+    clear()
+    try:
+        switch("/autostart", "on")
+        check(entries() == {RUN_KEY: ours, RUN_KEY_32_BIT_VIEW: None, USER_RUN_KEY: None, hive_run_key: None},
+              f"/autostart on of the 32-bit build left the entries {entries()}, expected {ours} in {RUN_KEY} only "
+              "(64-bit view)")
+        for key, data in ((USER_RUN_KEY, other_copy), (hive_run_key, ours)):
+            status, _ = s.wine("reg", "add", key, "/v", "Corvanta", "/t", "REG_SZ", "/d", data, "/f", loader=native)
+            check(status == 0, f"could not add {key}\\Corvanta")
+        switch("/uninstall-cleanup")
+        check(entries() == {RUN_KEY: None, RUN_KEY_32_BIT_VIEW: None, USER_RUN_KEY: other_copy, hive_run_key: None},
+              f"/uninstall-cleanup left the entries {entries()}, expected only the other copy's in {USER_RUN_KEY}")
+    finally:
+        clear()
+
+
 # --- README screenshots ----------------------------------------------------------------------------------------
 
 SCREENSHOTS = ("tray-menu.png", "properties-dialog.png", "about-box.png")
@@ -1023,7 +1112,7 @@ def main():
     started = time.monotonic()
     session = None
     try:
-        if args.case == "smoke32" and not loader_runs(args.loader):
+        if args.case.startswith("smoke32") and not loader_runs(args.loader):
             raise Skip(f"{args.loader} cannot run 32-bit code on this machine (the Wine recipe's qemu route "
                        "makes it run)")
         session = Session(args)

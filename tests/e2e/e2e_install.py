@@ -297,8 +297,8 @@ def case_install_x86(s):
 
     quoted = installed(s, "Program Files (x86)")
     install(s, x86_msi, version, "AUTOSTART=1")
-    check(list(machine_run_values(s).values()) == [quoted],
-          f"AUTOSTART=1 wrote the Run values {machine_run_values(s)}, expected one with the quoted path {quoted}")
+    check(machine_run_values(s) == {"64-bit": quoted},
+          f"AUTOSTART=1 wrote the Run values {machine_run_values(s)}, expected the quoted path {quoted}, 64-bit")
 
     quoted = installed(s, "Program Files")
     install(s, x64_msi, version, loader=testbed.WINE64)

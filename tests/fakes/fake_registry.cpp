@@ -35,6 +35,9 @@ std::optional<FakeRegistry::Handle> FakeRegistry::Resolve(RegKey key) const {
     if (key == reg::kHkeyLocalMachine) {
         return Handle{&self->local_machine_, true, !refuse_machine_writes};
     }
+    if (key == reg::kHkeyUsers) {
+        return Handle{&self->users_, true, !refuse_machine_writes};
+    }
     const auto it = handles_.find(static_cast<uint32_t>(key));
     if (it == handles_.end()) {
         return std::nullopt;
@@ -76,7 +79,7 @@ long FakeRegistry::Open(RegKey key, const std::string& sub_key, bool create, boo
     if (!parent) {
         return reg::kErrorInvalidHandle;
     }
-    const bool writable = !(parent->machine ? refuse_machine_writes : refuse_user_writes);
+    const bool writable = !(parent->admin_only ? refuse_machine_writes : refuse_user_writes);
     if (want_write && !writable) {
         return reg::kErrorAccessDenied;
     }
@@ -94,7 +97,7 @@ long FakeRegistry::Open(RegKey key, const std::string& sub_key, bool create, boo
     }
     const uint32_t id = next_;
     next_ += 4;
-    handles_[id] = Handle{node, parent->machine, writable};
+    handles_[id] = Handle{node, parent->admin_only, writable};
     *result = RegKey{id};
     return reg::kErrorSuccess;
 }
@@ -193,8 +196,23 @@ long FakeRegistry::RegDeleteValueA(RegKey key, const std::string& value_name) {
     return handle->node->values.erase(NameOf(value_name)) != 0 ? reg::kErrorSuccess : reg::kErrorFileNotFound;
 }
 
+long FakeRegistry::ListSubKeys(RegKey key, std::vector<std::string>* names) {
+    if (names == nullptr) {
+        return reg::kErrorInvalidParameter;
+    }
+    names->clear();
+    const auto handle = Resolve(key);
+    if (!handle) {
+        return reg::kErrorInvalidHandle;
+    }
+    for (const auto& [name, child] : handle->node->children) {
+        names->push_back(name);
+    }
+    return reg::kErrorSuccess;
+}
+
 long FakeRegistry::RegCloseKey(RegKey key) {
-    if (key == reg::kHkeyCurrentUser || key == reg::kHkeyLocalMachine) {
+    if (key == reg::kHkeyCurrentUser || key == reg::kHkeyLocalMachine || key == reg::kHkeyUsers) {
         return reg::kErrorSuccess;
     }
     return handles_.erase(static_cast<uint32_t>(key)) != 0 ? reg::kErrorSuccess : reg::kErrorInvalidHandle;

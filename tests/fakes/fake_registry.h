@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 
@@ -12,7 +13,8 @@ namespace corvanta {
 
 // An in-memory registry with the ANSI API's behaviour: names compare without regard to case, values keep
 // their type and raw bytes, sizes follow the API (size query, kErrorMoreData), and unknown or zero keys
-// fail with kErrorInvalidHandle. HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE are its roots.
+// fail with kErrorInvalidHandle. HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE and HKEY_USERS are its roots (the last one
+// apart from the first: a test puts the hives it wants under it).
 class FakeRegistry : public Registry {
   public:
     struct Value {
@@ -41,6 +43,7 @@ class FakeRegistry : public Registry {
                           char* data,
                           uint32_t* size) override;
     long RegDeleteValueA(RegKey key, const std::string& value_name) override;
+    long ListSubKeys(RegKey key, std::vector<std::string>* names) override;
     long RegCloseKey(RegKey key) override;
 
     // Test set-up and inspection, by root and backslash-separated path; keys are created as needed.
@@ -50,8 +53,9 @@ class FakeRegistry : public Registry {
     // Keys handed out and not closed yet.
     size_t OpenKeyCount() const { return handles_.size(); }
 
-    // A user without administrator rights: under HKEY_LOCAL_MACHINE, creating missing keys, opening keys with write
-    // rights, setting and deleting values are refused with kErrorAccessDenied. Reading still works.
+    // A user without administrator rights: under HKEY_LOCAL_MACHINE and HKEY_USERS (other users' hives), creating
+    // missing keys, opening keys with write rights, setting and deleting values are refused with
+    // kErrorAccessDenied. Reading still works.
     bool refuse_machine_writes = false;
     // The same under HKEY_CURRENT_USER, as a policy that forbids registry changes would have it.
     bool refuse_user_writes = false;
@@ -66,7 +70,7 @@ class FakeRegistry : public Registry {
     };
     struct Handle {
         Node* node;
-        bool machine;
+        bool admin_only;  // below HKEY_LOCAL_MACHINE or HKEY_USERS
         bool writable;
     };
 
@@ -78,6 +82,7 @@ class FakeRegistry : public Registry {
 
     Node current_user_;
     Node local_machine_;
+    Node users_;
     std::map<uint32_t, Handle> handles_;
     uint32_t next_ = 0x100;
 };

@@ -1,10 +1,12 @@
-// RegReadString and the About dialog's GetKeyValue / StartSysInfo over arbitrary registry values: any type, any
-// size, data with or without its NUL, a value that changes between the size query and the read. Nothing reads
-// past the data, no key stays open, and each routine gives the text its rules promise.
+// RegReadString and the About dialog's GetKeyValue / StartSysInfo, both readers of ReadRegValue, over arbitrary
+// registry values: any type, any size (past the limit of every value too), data with or without its NUL, a value
+// that changes between the size query and the read. Nothing reads past the data, no key stays open, and each
+// routine gives the text its rules promise.
 
 #include <string>
 
 #include "about/frmAbout_logic.h"
+#include "core/auto_start.h"
 #include "core/mod1_registry.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_form_host.h"
@@ -35,14 +37,17 @@ enum Flags : uint8_t {
     kRace = 0x08,         // the value changes right after the size query
     kFolderValue = 0x10,  // the System Information folder value instead of its path value
     kFileExists = 0x20,   // the launcher knows the file the value names
+    kOversize = 0x40,     // the value's data runs past reg::kMaxValueBytes
 };
 
-// Values past the size limits of the routines (1024 bytes for GetKeyValue; kMaxRegStringBytes, too slow to
-// fuzz, is left to the unit tests) come from a 16-bit size.
-FakeRegistry::Value ReadValue(corvanta::fuzz::Reader& input) {
+// Sizes come from 16 bits; kOversize pads the data with NULs past the limit every value is read with.
+FakeRegistry::Value ReadValue(corvanta::fuzz::Reader& input, bool oversize) {
     FakeRegistry::Value value;
     value.type = input.U32();
     value.data = std::string(input.Bytes(input.U16()));
+    if (oversize) {
+        value.data.resize(reg::kMaxValueBytes + 1 + value.data.size() % 16, '\0');
+    }
     return value;
 }
 
@@ -50,10 +55,9 @@ std::string Describe(const FakeRegistry::Value& value) {
     return "type " + std::to_string(value.type) + ", " + std::to_string(value.data.size()) + " bytes";
 }
 
-// The text of string data up to its first NUL, as RegReadString promises it.
+// The text of string data up to its first NUL byte, as RegReadString promises it.
 Text UpToNul(const corvanta::AnsiCodePage& ansi, const std::string& data) {
-    const Text text = ansi.ToText(data);
-    return text.substr(0, text.find(u'\0'));
+    return ansi.ToText(data.substr(0, data.find('\0')));
 }
 
 // The number the little-endian data bytes hold, as GetKeyValue shows a REG_DWORD.
@@ -87,13 +91,14 @@ void CheckRegReadString(corvanta::RacingRegistry& registry,
     const std::string context = "RegReadString of " + (first ? Describe(*first) : "no value");
     FUZZ_CHECK(registry.OpenKeyCount() == 0, context + " left a key open");
     FUZZ_CHECK(read.find(u'\0') == Text::npos, context + " kept a NUL: " + Shown(read));
-    if (!first || first->type != reg::kRegSz || first->data.size() > corvanta::kMaxRegStringBytes) {
+    const bool race = (flags & kRace) != 0;
+    if (!first || first->data.size() > reg::kMaxValueBytes || (!race && first->type != reg::kRegSz)) {
         FUZZ_CHECK(read.empty(), context + " read " + Shown(read));
-    } else if (!(flags & kRace)) {
+    } else if (!race) {
         FUZZ_CHECK(read == UpToNul(ansi, first->data), context + " read " + Shown(read));
     } else {
-        // Changed under it: never more text than the buffer sized by the first query holds, and no text from a
-        // value that is no longer a string.
+        // Changed under it: the value as the second call finds it, so never more text than the buffer sized by
+        // the first query holds, and text only from a value that is a string now.
         const std::string changed = context + ", then " + Describe(*second) + ", read " + Shown(read);
         FUZZ_CHECK(read.size() <= first->data.size(), changed);
         FUZZ_CHECK(read.empty() || second->type == reg::kRegSz, changed);
@@ -121,7 +126,7 @@ void CheckGetKeyValue(FakeRegistry& registry,
         threw = true;
     }
     FUZZ_CHECK(registry.OpenKeyCount() == 0, context + " left a key open");
-    if (!value || value->data.size() > corvanta::frmAbout::kValueBufferSize) {
+    if (!value || value->data.size() > reg::kMaxValueBytes) {
         FUZZ_CHECK(!threw && !read && text.empty(), context + " gave " + Shown(text));
         return;
     }
@@ -165,10 +170,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     corvanta::FakeAnsiCodePage ansi;
     ansi.double_byte = (flags & kDoubleByte) != 0;
 
-    std::optional<FakeRegistry::Value> value = ReadValue(input);
+    std::optional<FakeRegistry::Value> value = ReadValue(input, (flags & kOversize) != 0);
     std::optional<FakeRegistry::Value> next;
     if (flags & kRace) {
-        next = ReadValue(input);
+        next = ReadValue(input, false);
     }
     corvanta::RacingRegistry registry;
     const bool folder = (flags & kFolderValue) != 0;

@@ -6,6 +6,7 @@
 
 #include "core/command_line.h"
 #include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_app_info.h"
 #include "fakes/fake_registry.h"
 
 namespace corvanta {
@@ -41,52 +42,41 @@ TEST(StartCommandLine, ParsesSwitches) {
 }
 
 const std::string kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr char16_t kExe[] = u"\"C:\\Program Files\\Corvanta\\Corvanta.exe\"";
+const std::string kOurs = "\"C:\\Program Files\\Corvanta\\Corvanta.exe\"";
+const std::string kHiveRun = "S-1-5-21-1001\\" + kRun;
 
-std::string Sz(const std::string& text) {
-    return text + '\0';
-}
-
-// Uninstalling removes every entry that would start the removed file, machine and user alike, and nothing else.
-TEST(StartCommandLine, CleanupRemovesEntriesNamingThisExecutable) {
-    struct {
-        const char* label;
-        RegKey root;
-        std::string data;
-        bool removed;
+// Each switch makes its own request, and its exit code tells the installer whether the work was done: 1 where
+// Windows refused it (no administrator rights), never a success that did not happen.
+TEST(StartCommandLine, AutoStartSwitchesAndTheirExitCodes) {
+    using C = StartCommand;
+    const struct {
+        C command;
+        bool no_rights;
+        int exit_code;
+        bool machine_after;     // the machine's entry
+        bool other_user_after;  // the entry in another user's hive
     } cases[] = {
-        {"machine, quoted", reg::kHkeyLocalMachine, "\"C:\\Program Files\\Corvanta\\Corvanta.exe\"", true},
-        {"user, quoted", reg::kHkeyCurrentUser, "\"C:\\Program Files\\Corvanta\\Corvanta.exe\"", true},
-        {"unquoted, other case", reg::kHkeyCurrentUser, "c:\\program files\\CORVANTA\\corvanta.EXE", true},
-        {"blanks around", reg::kHkeyLocalMachine, " \"C:\\Program Files\\Corvanta\\Corvanta.exe\" ", true},
-        {"a portable copy", reg::kHkeyCurrentUser, "\"D:\\Tools\\Corvanta.exe\"", false},
-        {"with an argument", reg::kHkeyLocalMachine, "\"C:\\Program Files\\Corvanta\\Corvanta.exe\" /x", false},
+        {C::kAutoStartOn, false, 0, true, true},        {C::kAutoStartOn, true, 1, false, true},
+        {C::kAutoStartOff, false, 0, false, true},      {C::kAutoStartOff, true, 1, true, true},
+        {C::kUninstallCleanup, false, 0, false, false}, {C::kUninstallCleanup, true, 1, true, true},
     };
     for (const auto& c : cases) {
+        const std::string label =
+            "command " + std::to_string(static_cast<int>(c.command)) + (c.no_rights ? ", no rights" : ", elevated");
         FakeRegistry registry;
+        FakeRegistry older;
         FakeAnsiCodePage ansi;
-        registry.Put(c.root, kRun, "Corvanta", reg::kRegSz, Sz(c.data));
-        registry.Put(c.root, kRun, "Other", reg::kRegSz, Sz("\"C:\\Other.exe\""));
-        EXPECT_TRUE(RemoveAutoStartEntries(registry, ansi, kExe)) << c.label;
-        EXPECT_EQ(!registry.Get(c.root, kRun, "Corvanta").has_value(), c.removed) << c.label;
-        EXPECT_TRUE(registry.Get(c.root, kRun, "Other").has_value()) << c.label;
-        EXPECT_EQ(registry.OpenKeyCount(), 0u) << c.label;
+        FakeAppInfo app;
+        AutoStartService auto_start(registry, &older, ansi, app);
+        if (c.command != C::kAutoStartOn) {
+            registry.Put(reg::kHkeyLocalMachine, kRun, "Corvanta", reg::kRegSz, kOurs + '\0');
+        }
+        registry.Put(reg::kHkeyUsers, kHiveRun, "Corvanta", reg::kRegSz, kOurs + '\0');
+        registry.refuse_machine_writes = c.no_rights;
+        EXPECT_EQ(RunAutoStartSwitch(c.command, auto_start), c.exit_code) << label;
+        EXPECT_EQ(registry.Get(reg::kHkeyLocalMachine, kRun, "Corvanta").has_value(), c.machine_after) << label;
+        EXPECT_EQ(registry.Get(reg::kHkeyUsers, kHiveRun, "Corvanta").has_value(), c.other_user_after) << label;
     }
-}
-
-// Without administrator rights the machine's key is denied: both switches say so instead of reporting success.
-TEST(StartCommandLine, SwitchesReportWhatTheyCouldNotDo) {
-    FakeRegistry registry;
-    FakeAnsiCodePage ansi;
-    EXPECT_TRUE(WriteAutoStart(registry, ansi, kExe));
-    EXPECT_EQ(registry.Get(reg::kHkeyLocalMachine, kRun, "Corvanta"),
-              (FakeRegistry::Value{reg::kRegSz, Sz(ToUtf8(kExe))}));
-    registry.Put(reg::kHkeyCurrentUser, kRun, "Corvanta", reg::kRegSz, Sz(ToUtf8(kExe)));
-    registry.refuse_machine_writes = true;
-    EXPECT_FALSE(RemoveAutoStartEntries(registry, ansi, kExe));
-    EXPECT_FALSE(registry.Get(reg::kHkeyCurrentUser, kRun, "Corvanta").has_value());
-    registry.Put(reg::kHkeyLocalMachine, kRun, "Corvanta", reg::kRegSz, Sz("\"D:\\Tools\\Corvanta.exe\""));
-    EXPECT_FALSE(WriteAutoStart(registry, ansi, kExe));
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ TEST_F(AboutTest, GetKeyValueByType) {
         {"two NULs keep one", reg::kRegSz, std::string("ab\0\0", 4), Text(u"ab\0", 3)},
         {"ANSI text", reg::kRegSz, Sz("\xE9\x80"), u"\u00E9\u20AC"},
         {"1024 bytes fit", reg::kRegSz, std::string(1024, 'q'), Text(1024, u'q')},
+        {"a 2 KB path", reg::kRegSz, Sz("C:\\" + std::string(2045, 'p')), u"C:\\" + Text(2045, u'p')},
         {"number", reg::kRegDword, std::string("\x2A\0\0\0", 4), u"42"},
         {"number with every byte", reg::kRegDword, "\x01\x02\x03\x04", u"67305985"},
         {"largest number", reg::kRegDword, "\xFF\xFF\xFF\xFF", u"4294967295"},
@@ -84,7 +85,7 @@ TEST_F(AboutTest, GetKeyValueFailureEmptiesText) {
     } cases[] = {
         {"key missing", nullptr, "", false},
         {"value missing", "Other", Sz("x"), false},
-        {"value over 1024 bytes", "Value", std::string(1025, 'q'), false},
+        {"value over the limit of every value", "Value", std::string(reg::kMaxValueBytes + 1, 'q'), false},
     };
     for (const auto& c : cases) {
         registry = FakeRegistry{};

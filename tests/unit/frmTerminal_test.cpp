@@ -290,7 +290,7 @@ TEST(frmTerminalRelay, SenderFailureLosesNothing) {
     TypingQueue queue(sender, rig.focus, timer, [](TextView) {});
     FakePopupMenu menu;
     frmTerminal terminal(rig.form, rig.comm, rig.tray, rig.store, queue, rig.ansi,
-                         {menu, rig.dialogs, rig.registry, rig.app, [] {}},
+                         {menu, rig.dialogs, rig.registry, rig.auto_start, [] {}},
                          {rig.record_gap_timer, rig.code_pages, rig.registry_watch, {}});
     terminal.Form_Load();
     EXPECT_NO_THROW(rig.comm.Receive("kept"));

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/identity.h"
+#include "core/auto_start.h"
 #include "core/mod1_registry.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/racing_registry.h"

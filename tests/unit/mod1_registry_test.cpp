@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/identity.h"
+#include "core/auto_start.h"
 #include "core/mod1_registry.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_registry.h"
@@ -42,7 +43,8 @@ TEST_F(Mod1Registry, ReadsOnlyStringValues) {
         {"expandable", reg::kRegExpandSz, std::string("%SystemRoot%\0", 13), u""},
         {"number", reg::kRegDword, std::string("\x01\0\0\0", 4), u""},
         {"binary", reg::kRegBinary, "abc", u""},
-        {"too large", reg::kRegSz, std::string(kMaxRegStringBytes + 1, 'x'), u""},
+        {"at the limit", reg::kRegSz, std::string(reg::kMaxValueBytes, 'x'), Text(reg::kMaxValueBytes, u'x')},
+        {"too large", reg::kRegSz, std::string(reg::kMaxValueBytes + 1, 'x'), u""},
     };
     for (const auto& c : cases) {
         registry.Put(reg::kHkeyLocalMachine, kRun, kName, c.type, c.data);
@@ -94,19 +96,51 @@ TEST_F(Mod1Registry, NoRightsChangeNothing) {
     EXPECT_EQ(registry.OpenKeyCount(), 0u);
 }
 
-TEST(AutoStartCommandPath, QuotedWholePath) {
-    struct {
-        Text directory;
-        Text expected;
+// Every value is read by one rule: missing, readable (no data at all included) or too large, whatever its type;
+// the type and the bytes come as stored.
+TEST_F(Mod1Registry, ReadRegValueByOneRule) {
+    using Status = RegValueRead::Status;
+    const struct {
+        const char* label;
+        const char* path;  // where the value is put, or null for nowhere
+        const char* name;
+        uint32_t type;
+        std::string data;
+        Status status;
     } cases[] = {
-        {u"C:\\Program Files\\Corvanta", u"\"C:\\Program Files\\Corvanta\\Corvanta.exe\""},
-        {u"D:\\Tools", u"\"D:\\Tools\\Corvanta.exe\""},
-        {u"C:\\", u"\"C:\\\\Corvanta.exe\""},  // the root's own backslash stays: Windows reads "\\" as one
-        {u"\\\\server\\share\\my apps", u"\"\\\\server\\share\\my apps\\Corvanta.exe\""},
+        {"no key", nullptr, "", reg::kRegSz, "", Status::kMissing},
+        {"no value", "Software\\Test", "Other", reg::kRegSz, "x", Status::kMissing},
+        {"no data at all", "Software\\Test", "Value", reg::kRegSz, "", Status::kRead},
+        {"a number", "Software\\Test", "Value", reg::kRegDword, std::string("\x2A\0\0\0", 4), Status::kRead},
+        {"binary at the limit", "Software\\Test", "Value", reg::kRegBinary, std::string(reg::kMaxValueBytes, '\0'),
+         Status::kRead},
+        {"binary over the limit", "Software\\Test", "Value", reg::kRegBinary,
+         std::string(reg::kMaxValueBytes + 1, '\0'), Status::kTooLarge},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(AutoStartCommandPath(c.directory, u"Corvanta"), c.expected) << ToUtf8(c.directory);
+        registry = FakeRegistry{};
+        if (c.path != nullptr) {
+            registry.Put(reg::kHkeyLocalMachine, c.path, c.name, c.type, c.data);
+        }
+        registry.refuse_machine_writes = true;  // reading needs no more than a user has
+        const RegValueRead read = ReadRegValue(registry, ansi, reg::kHkeyLocalMachine, u"Software\\Test", u"Value");
+        EXPECT_EQ(read.status, c.status) << c.label;
+        if (c.status == Status::kRead) {
+            EXPECT_EQ(read.value, (RegValue{c.type, c.data})) << c.label;
+        } else if (c.status == Status::kTooLarge) {
+            EXPECT_EQ(read.value, (RegValue{c.type, ""})) << c.label;
+        }
+        EXPECT_EQ(registry.OpenKeyCount(), 0u) << c.label;
     }
+}
+
+// Text ends at the first NUL byte, found before conversion: in a double-byte code page a lead byte before the NUL
+// does not take the NUL as its second byte and run on into what follows.
+TEST_F(Mod1Registry, TextEndsAtTheFirstNulByte) {
+    ansi.double_byte = true;
+    EXPECT_EQ(RegText(RegValue{reg::kRegSz, std::string("a\x82\0xyz", 6)}, ansi), Text(u"a\uFFFD"));
+    EXPECT_EQ(RegText(RegValue{reg::kRegSz, "\x82\xA0"}, ansi), Text(u"\u3041"));
+    EXPECT_EQ(RegText(RegValue{reg::kRegExpandSz, std::string("a\0", 2)}, ansi), std::nullopt);
 }
 
 }  // namespace

@@ -242,6 +242,7 @@ TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
         bool dword;
         std::string text;
         uint32_t number = 0;
+        size_t bytes = 4;  // of a REG_DWORD
     } refused[] = {
         {"Prefix", true, "", 1},
         {"Suffix", false, "a\\qb"},
@@ -257,20 +258,39 @@ TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
         {"KeyDelay", true, "", 100000},
         {"KeyMode", false, "fast"},
         {"RecordGap", true, "", 0},
+        {"KeyDelay", true, "", 0, 8},
     };
     for (const auto& c : refused) {
         FakeRegistry user;
         if (c.dword) {
-            PutDword(user, kOutputUserRoot, kOutputUserPath, c.name, c.number);
+            user.Put(kOutputUserRoot, ToUtf8(kOutputUserPath), c.name, reg::kRegDword,
+                     std::string(reinterpret_cast<const char*>(&c.number), sizeof(c.number)).append(c.bytes - 4, '\0'));
         } else {
             PutString(user, kOutputUserRoot, kOutputUserPath, c.name, c.text);
         }
         const OutputSettingsRead result = ReadOutputSettings(user, ansi, code_pages);
-        const std::string label = std::string(c.name) + "=" + (c.dword ? std::to_string(c.number) : c.text);
+        const std::string label = std::string(c.name) + "=" + (c.dword ? std::to_string(c.number) : c.text) +
+                                  (c.bytes != 4 ? " in " + std::to_string(c.bytes) + " bytes" : "");
         ASSERT_EQ(result.refused.size(), 1u) << label;
         EXPECT_EQ(ToUtf8(result.refused[0].name), c.name) << label;
         EXPECT_FALSE(result.refused[0].reason.empty()) << label;
+        if (c.dword) {
+            EXPECT_EQ(result.refused[0].reason.find(u"not REG_DWORD"), Text::npos)
+                << label << ": a REG_DWORD is not refused as another type: " << ToUtf8(result.refused[0].reason);
+        }
         EXPECT_TRUE(result.settings == OutputSettings()) << label << ": the default stays";
+    }
+
+    // A policy's value that does not parse gives the default, not the user's value it was meant to override.
+    for (const RegKey policy_root : {kOutputPolicyRoot, kOutputUserPolicyRoot}) {
+        const std::string label = policy_root == kOutputPolicyRoot ? "computer policy" : "user policy";
+        FakeRegistry both;
+        PutString(both, kOutputUserRoot, kOutputUserPath, "KeyMode", "unicode");
+        PutString(both, policy_root, kOutputPolicyPath, "KeyMode", "fast");
+        const OutputSettingsRead result = ReadOutputSettings(both, ansi, code_pages);
+        ASSERT_EQ(result.refused.size(), 1u) << label;
+        EXPECT_EQ(ToUtf8(result.refused[0].name), "KeyMode (policy)") << label;
+        EXPECT_EQ(result.settings.key_mode, KeyMode::kLayout) << label;
     }
 }
 
@@ -286,7 +306,7 @@ TEST(frmTerminalOutput, ShapesScansAndFollowsChanges) {
         << ToUtf8(rig.form.message_boxes[0].prompt);
     ASSERT_EQ(rig.applied.size(), 1u);
     EXPECT_EQ(rig.applied[0].suffix, u"\t#");
-    ASSERT_EQ(rig.registry_watch.keys.size(), 2u);
+    ASSERT_EQ(rig.registry_watch.keys.size(), 3u) << "the user's own, the user's policy and the computer's policy";
 
     rig.comm.Receive("A1\r");
     PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "LineEnd", "none");
@@ -315,7 +335,8 @@ std::set<std::string> Matches(const std::string& text, const std::string& patter
 }
 
 // Administrators see the values through the policy template: every policy sets a value the program reads under
-// its policy key, every value it reads has a policy, and every text the template names is in its language file.
+// its policy key, for the computer and for users, every value it reads has a policy, and every text the template
+// names is in its language file.
 TEST(OutputPolicyTemplate, MatchesTheValuesRead) {
     const std::string admx = ReadSourceFile("packaging/policy/Corvanta.admx");
     const std::string adml = ReadSourceFile("packaging/policy/en-US/Corvanta.adml");

@@ -65,6 +65,9 @@ struct Rig {
     FakeDialogs dialogs;
     FakeRegistry registry;
     FakeAppInfo app;
+    // The 32-bit view, where earlier 32-bit versions made the machine's entry; `registry` is the 64-bit one.
+    FakeRegistry older_run_keys;
+    AutoStartService auto_start{registry, &older_run_keys, ansi, app};
     FakeTimer record_gap_timer;
     FakeCodePages code_pages;
     FakeRegistryWatch registry_watch;
@@ -88,7 +91,7 @@ struct Rig {
     } unload;
 
     TerminalMenuServices Services() {
-        return {menu, dialogs, registry, app, [this] {
+        return {menu, dialogs, registry, auto_start, [this] {
                     unload = {true, shell.icons.size(), comm.PortOpen()};
                     int16_t cancel = 0;
                     terminal.Form_Unload(cancel);

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "common/identity.h"
+#include "core/auto_start.h"
 #include "core/command_line.h"
 #include "core/frmTerminal.h"
-#include "core/mod1_registry.h"
 #include "core/serial_session.h"
 #include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
@@ -60,25 +60,36 @@ std::vector<Text> CommandLineArguments() {
     return arguments;
 }
 
+// Whether Windows keeps a second, 32-bit view of HKEY_LOCAL_MACHINE\Software: 64-bit Windows does. Should the
+// question fail, the program keeps to the one view, which leaves an older entry there but never removes its own.
+bool HasOlder32BitView() {
+#ifdef _WIN64
+    return true;
+#else
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+#endif
+}
+
+// The auto-start entries in the 64-bit view, which the 32-bit program shares with the 64-bit one and both
+// packages; the 32-bit view only for the entries earlier 32-bit versions made.
+struct AutoStartRegistry {
+    Win32Registry run_keys{RegistryView::k64Bit};
+    Win32Registry older_run_keys{RegistryView::k32Bit};
+    Registry* Older() { return HasOlder32BitView() ? &older_run_keys : nullptr; }
+};
+
 // The installer's switches: no window, no message box (they run silently under msiexec /qn); the exit code is
 // 0 on success and 1 when the work could not be done.
 int RunSwitch(StartCommand command) {
     if (command == StartCommand::kExit) {
         return CloseRunningForms(kExitWaitMs) ? 0 : 1;
     }
-    Win32Registry registry;
+    AutoStartRegistry registry;
     Win32AnsiCodePage ansi;
     const Win32AppInfo app;
-    const Text exe = AutoStartCommandPath(app.Path(), app.EXEName());
-    switch (command) {
-        case StartCommand::kAutoStartOn:
-            return WriteAutoStart(registry, ansi, exe) ? 0 : 1;
-        case StartCommand::kAutoStartOff:
-        case StartCommand::kUninstallCleanup:
-            return RemoveAutoStartEntries(registry, ansi, exe) ? 0 : 1;
-        default:
-            return 1;
-    }
+    AutoStartService auto_start(registry.run_keys, registry.Older(), ansi, app);
+    return RunAutoStartSwitch(command, auto_start);
 }
 
 int Run(HINSTANCE instance) {
@@ -127,6 +138,8 @@ int Run(HINSTANCE instance) {
     Win32Spooler spooler;
     Win32ProcessLauncher launcher;
     Win32AppInfo app;
+    AutoStartRegistry auto_start_registry;
+    AutoStartService auto_start(auto_start_registry.run_keys, auto_start_registry.Older(), ansi, app);
     Win32SerialDevice serial_device;
     Win32Timer retry_timer;
     SerialSession comm(serial_device, retry_timer);
@@ -152,7 +165,7 @@ int Run(HINSTANCE instance) {
         queue.SetKeyDelay(output.key_delay_ms);
     };
     frmTerminal terminal(form, comm, tray, settings, queue, ansi,
-                         {menu, dialogs, registry, app, [&form] { form.Unload(); }},
+                         {menu, dialogs, registry, auto_start, [&form] { form.Unload(); }},
                          {record_gap_timer, code_pages, registry_watch, apply_output});
     // Every way the form unloads (Exit, WM_CLOSE from an installer, the session's end) closes the port and
     // takes the icon away before the process can be ended.

@@ -12,7 +12,20 @@ HKEY RootHkey(uint32_t value) {
     return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(value))));
 }
 
+REGSAM ViewFlag(RegistryView view) {
+    switch (view) {
+        case RegistryView::k64Bit:
+            return KEY_WOW64_64KEY;
+        case RegistryView::k32Bit:
+            return KEY_WOW64_32KEY;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace
+
+Win32Registry::Win32Registry(RegistryView view) : view_(ViewFlag(view)) {}
 
 bool Win32Registry::Lookup(RegKey key, HKEY* hkey) const {
     const auto value = static_cast<uint32_t>(key);
@@ -71,14 +84,23 @@ long Win32Registry::OpenWith(RegKey key, RegKey* result, Open open) {
     return status;
 }
 
+// RegCreateKeyA and RegOpenKeyA take no access mask to carry the view: they are made here as advapi32 makes
+// them, the Ex call with MAXIMUM_ALLOWED, and RegOpenKeyA's empty sub-key handing back the key it was given.
 long Win32Registry::RegCreateKeyA(RegKey key, const std::string& sub_key, RegKey* result) {
-    return OpenWith(key, result,
-                    [&](HKEY parent, HKEY* opened) { return ::RegCreateKeyA(parent, sub_key.c_str(), opened); });
+    return OpenWith(key, result, [&](HKEY parent, HKEY* opened) {
+        return ::RegCreateKeyExA(parent, sub_key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, MAXIMUM_ALLOWED | view_,
+                                 nullptr, opened, nullptr);
+    });
 }
 
 long Win32Registry::RegOpenKeyA(RegKey key, const std::string& sub_key, RegKey* result) {
-    return OpenWith(key, result,
-                    [&](HKEY parent, HKEY* opened) { return ::RegOpenKeyA(parent, sub_key.c_str(), opened); });
+    return OpenWith(key, result, [&](HKEY parent, HKEY* opened) {
+        if (sub_key.empty() && parent != nullptr) {
+            *opened = parent;
+            return static_cast<LONG>(ERROR_SUCCESS);
+        }
+        return ::RegOpenKeyExA(parent, sub_key.c_str(), 0, MAXIMUM_ALLOWED | view_, opened);
+    });
 }
 
 long Win32Registry::RegOpenKeyExA(RegKey key,
@@ -87,7 +109,7 @@ long Win32Registry::RegOpenKeyExA(RegKey key,
                                   uint32_t sam_desired,
                                   RegKey* result) {
     return OpenWith(key, result, [&](HKEY parent, HKEY* opened) {
-        return ::RegOpenKeyExA(parent, sub_key.c_str(), options, sam_desired, opened);
+        return ::RegOpenKeyExA(parent, sub_key.c_str(), options, sam_desired | view_, opened);
     });
 }
 
@@ -126,6 +148,39 @@ long Win32Registry::RegDeleteValueA(RegKey key, const std::string& value_name) {
         return ERROR_INVALID_HANDLE;
     }
     return ::RegDeleteValueA(hkey, value_name.c_str());
+}
+
+long Win32Registry::ListSubKeys(RegKey key, std::vector<std::string>* names) {
+    if (names == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    names->clear();
+    HKEY hkey = nullptr;
+    if (!Lookup(key, &hkey)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    // A key's name has at most 255 characters, up to 510 bytes in a double-byte code page.
+    std::string name(512, '\0');
+    std::vector<std::string> found;
+    DWORD index = 0;
+    for (;;) {
+        auto length = static_cast<DWORD>(name.size());
+        const LONG status = ::RegEnumKeyExA(hkey, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (status == ERROR_MORE_DATA && name.size() < 0x10000) {
+            name.resize(name.size() * 2);
+            continue;
+        }
+        if (status != ERROR_SUCCESS) {
+            return status;
+        }
+        found.emplace_back(name.data(), length);
+        ++index;
+    }
+    *names = std::move(found);
+    return ERROR_SUCCESS;
 }
 
 long Win32Registry::RegCloseKey(RegKey key) {

@@ -4,18 +4,28 @@
 
 #include <cstdint>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/win32/handles.h"
 
 namespace corvanta::win32 {
 
-// The registry's ANSI entry points, passed straight through. Keys it opens are handed out as small numbers
-// mapped to their HKEY (an HKEY is a pointer in 64-bit builds); a key a caller forgets to close is closed
+// Which view of HKEY_LOCAL_MACHINE\Software a Win32Registry sees on 64-bit Windows, where a 32-bit program's own
+// view is WOW6432Node. 32-bit Windows has one view, and ignores the choice.
+enum class RegistryView {
+    kOwn,    // the program's own
+    k64Bit,  // the native one, as 64-bit programs see it (KEY_WOW64_64KEY)
+    k32Bit,  // the one of 32-bit programs (KEY_WOW64_32KEY)
+};
+
+// The registry's ANSI entry points, passed straight through, in one view. Keys it opens are handed out as small
+// numbers mapped to their HKEY (an HKEY is a pointer in 64-bit builds); a key a caller forgets to close is closed
 // when this object goes. Used from one thread.
 class Win32Registry : public Registry {
   public:
-    Win32Registry() = default;
+    explicit Win32Registry(RegistryView view = RegistryView::kOwn);
     Win32Registry(const Win32Registry&) = delete;
     Win32Registry& operator=(const Win32Registry&) = delete;
     ~Win32Registry() override = default;
@@ -40,6 +50,7 @@ class Win32Registry : public Registry {
                           char* data,
                           uint32_t* size) override;
     long RegDeleteValueA(RegKey key, const std::string& value_name) override;
+    long ListSubKeys(RegKey key, std::vector<std::string>* names) override;
     long RegCloseKey(RegKey key) override;
 
   private:
@@ -51,6 +62,8 @@ class Win32Registry : public Registry {
     template <typename Open>
     long OpenWith(RegKey key, RegKey* result, Open open);
 
+    // Added to the access every key is opened with.
+    REGSAM view_;
     std::map<uint32_t, UniqueHkey> open_;
     uint32_t next_ = 1;
 };

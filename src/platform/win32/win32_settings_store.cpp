@@ -1,5 +1,6 @@
 #include "platform/win32/win32_settings_store.h"
 
+#include "platform/registry.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_error.h"
 
@@ -29,13 +30,15 @@ Text Operation(const char16_t* verb, const Text& path, TextView key) {
 Text Win32SettingsStore::GetSetting(TextView app, TextView section, TextView key, TextView default_value) {
     const Text path = KeyPath(app, section);
     const Text name(key);
-    // RegGetValueW guarantees the terminating NUL that a raw REG_SZ may lack. The size can grow between the
-    // two calls if another process writes the value, hence the loop.
+    // RegGetValueW guarantees the terminating NUL that a raw REG_SZ may lack; without RRF_NOEXPAND it would
+    // also take a REG_EXPAND_SZ, expanded, for a REG_SZ. The size can grow between the two calls if another
+    // process writes the value, hence the loop.
     Text value;
     DWORD bytes = 0;
     for (;;) {
-        const LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, Wide(path), Wide(name), RRF_RT_REG_SZ, nullptr,
-                                            value.empty() ? nullptr : reinterpret_cast<wchar_t*>(value.data()), &bytes);
+        const LSTATUS status =
+            RegGetValueW(HKEY_CURRENT_USER, Wide(path), Wide(name), RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr,
+                         value.empty() ? nullptr : reinterpret_cast<wchar_t*>(value.data()), &bytes);
         if (status == ERROR_FILE_NOT_FOUND || status == ERROR_UNSUPPORTED_TYPE) {
             return Text(default_value);
         }
@@ -44,6 +47,10 @@ Text Win32SettingsStore::GetSetting(TextView app, TextView section, TextView key
         }
         if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) {
             throw SystemError(Operation(u"Reading", path, key), static_cast<DWORD>(status));
+        }
+        // Over the limit every value the program reads is held to: not a setting anyone meant.
+        if (bytes > reg::kMaxValueBytes) {
+            return Text(default_value);
         }
         value.assign(bytes / sizeof(wchar_t) + 1, u'\0');
         bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
