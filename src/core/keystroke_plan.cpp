@@ -11,19 +11,6 @@ namespace {
 constexpr char16_t kCr = u'\r';
 constexpr char16_t kLf = u'\n';
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-// Typed as Ctrl-combinations they would fire shortcuts in the target; C1 codes only come from bytes the ANSI
-// code page leaves undefined.
-bool IsUntypedControl(char16_t unit) {
-    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
-}
-
 // A layout never types a character with these; pressed as one they would change the keys around it.
 bool IsModifierOrLock(uint8_t virtual_key) {
     switch (virtual_key) {
@@ -234,7 +221,7 @@ std::vector<InputEvent> PlanKeystrokes(TextView text,
             default:
                 break;
         }
-        if (IsUntypedControl(unit)) {
+        if (IsOtherControl(unit)) {
             if (state.controls_as_unicode) {
                 plan.Unicode(unit);
             }

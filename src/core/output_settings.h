@@ -72,7 +72,4 @@ Text RefusalMessage(const std::vector<RefusedValue>& refused);
 // character stands for itself. Throws Error naming a bad escape.
 Text Unescape(TextView value);
 
-// Control characters that are not typed as a key of their own: C0 other than CR, LF, TAB, BS and ESC, DEL and C1.
-bool IsOtherControl(char16_t unit);
-
 }  // namespace corvanta

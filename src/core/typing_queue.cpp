@@ -8,14 +8,6 @@
 
 namespace corvanta {
 
-namespace {
-
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-}  // namespace
-
 TypingQueue::TypingQueue(KeystrokeSender& keys,
                          FocusWindow& focus,
                          Timer& timer,
