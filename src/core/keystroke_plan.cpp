@@ -8,9 +8,6 @@
 namespace corvanta {
 namespace {
 
-constexpr char16_t kCr = u'\r';
-constexpr char16_t kLf = u'\n';
-
 // A layout never types a character with these; pressed as one they would change the keys around it.
 bool IsModifierOrLock(uint8_t virtual_key) {
     switch (virtual_key) {
@@ -183,31 +180,23 @@ bool IsExtendedKey(uint8_t virtual_key) {
 std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        bool caps_lock,
-                                       KeystrokeState& state,
                                        const PlanOptions& options) {
-    return PlanKeystrokes(text, layout, std::function<bool()>([caps_lock] { return caps_lock; }), state, options);
+    return PlanKeystrokes(text, layout, std::function<bool()>([caps_lock] { return caps_lock; }), options);
 }
 
 std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        const std::function<bool()>& caps_lock,
-                                       KeystrokeState& state,
                                        const PlanOptions& options) {
     std::vector<InputEvent> events;
     events.reserve(text.size() * 2 + 8);
     Planner plan(layout, caps_lock, options.mode, events);
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
-        const bool after_cr = state.after_cr;
-        state.after_cr = unit == kCr;
         switch (unit) {
-            case kCr:
+            case u'\r':
+            case u'\n':
                 plan.NamedKey(vkey::kReturn);
-                continue;
-            case kLf:
-                if (!after_cr) {
-                    plan.NamedKey(vkey::kReturn);
-                }
                 continue;
             case u'\t':
                 plan.NamedKey(vkey::kTab);
@@ -222,12 +211,9 @@ std::vector<InputEvent> PlanKeystrokes(TextView text,
                 break;
         }
         if (IsOtherControl(unit)) {
-            if (state.controls_as_unicode) {
-                plan.Unicode(unit);
-            }
-            continue;
-        }
-        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            // Never by a layout's key: that would be a Ctrl-combination, a shortcut in the target.
+            plan.Unicode(unit);
+        } else if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
             plan.Unicode(unit);
             plan.Unicode(text[++i]);
         } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {

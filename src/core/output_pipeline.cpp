@@ -1,5 +1,7 @@
 #include "core/output_pipeline.h"
 
+#include <utility>
+
 namespace corvanta {
 
 OutputPipeline::OutputPipeline(const AnsiCodePage& ansi, const CodePages& code_pages, Timer& gap_timer)
@@ -45,7 +47,7 @@ Text OutputPipeline::Receive(std::string_view bytes) {
     if (text.empty()) {
         return Text();
     }
-    Text shaped = shaper_.Shape(splitter_.Split(text));
+    Text shaped = Final(Shape(text));
     // Timed even without a prefix or a suffix, where the end types nothing: changed settings wait for it.
     if (shaper_.InRecord()) {
         gap_timer_.Start(shaper_.Settings().record_gap_ms);
@@ -60,11 +62,31 @@ Text OutputPipeline::GapElapsed() {
     // The suffix comes after the record's last character: half a character cannot wait for the next record.
     const OutputSettings& settings = shaper_.Settings();
     if (shaper_.InRecord() && !(settings.prefix.empty() && settings.suffix.empty())) {
-        end = shaper_.Shape(splitter_.Split(decoder_.Flush()));
+        end = Shape(decoder_.Flush());
     }
     end += shaper_.EndRecord();
     SwitchEncoding();
-    return end;
+    return Final(std::move(end));
+}
+
+Text OutputPipeline::Shape(TextView text) {
+    Text typed;
+    for (const RecordPiece& piece : splitter_.Split(text)) {
+        typed +=
+            piece.kind == RecordPiece::Kind::kText ? shaper_.Characters(piece.text) : shaper_.LineEnd(piece.text[0]);
+    }
+    return typed;
+}
+
+Text OutputPipeline::Final(Text typed) {
+    size_t kept = 0;
+    for (const char16_t unit : typed) {
+        if (!typed_crlf_.Joins(unit)) {
+            typed[kept++] = unit;
+        }
+    }
+    typed.resize(kept);
+    return typed;
 }
 
 }  // namespace corvanta

@@ -13,8 +13,10 @@
 
 namespace corvanta {
 
-// Received bytes to the text to type: decoded, split into records at line ends and pauses, shaped. With the
-// default settings the text is the bytes in the ANSI code page, unaltered, typed as soon as they arrive.
+// Received bytes to the text to type: decoded, split into records at line ends and pauses, shaped, and made final:
+// every line end is one CR or one LF, any control left in is meant to be typed as itself, so that the keystrokes
+// need decide nothing about text. With the default settings the text is the bytes in the ANSI code page, typed as
+// soon as they arrive, less the controls without a key of their own and the LF of each CR LF.
 class OutputPipeline {
   public:
     // The gap timer's handler is the owner's to set: it calls GapElapsed and types what comes back.
@@ -32,6 +34,11 @@ class OutputPipeline {
 
   private:
     void SwitchEncoding();
+    // Received text to typed text, record by record.
+    Text Shape(TextView text);
+    // The typed text as it goes out: CR LF is one line end here too, also where a prefix, a suffix, a line end or
+    // a replacement from the settings brings the two together.
+    Text Final(Text typed);
 
     const AnsiCodePage& ansi_;
     const CodePages& code_pages_;
@@ -42,6 +49,7 @@ class OutputPipeline {
     TextDecoder decoder_;
     RecordSplitter splitter_;
     RecordShaper shaper_;
+    CrLfJoin typed_crlf_;
 };
 
 }  // namespace corvanta

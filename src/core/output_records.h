@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "common/text.h"
@@ -7,37 +8,53 @@
 
 namespace corvanta {
 
+// CR LF is one line end, also when a read ends between the two: the LF right after a CR belongs to that CR. The
+// pipeline asks this of what it receives (where records end) and of what it types (one Enter for CR LF).
+class CrLfJoin {
+  public:
+    // Whether `unit` is the LF of a CR LF, its CR being the unit asked about before it.
+    bool Joins(char16_t unit) {
+        const bool joins = after_cr_ && unit == u'\n';
+        after_cr_ = unit == u'\r';
+        return joins;
+    }
+
+  private:
+    bool after_cr_ = false;
+};
+
 // A piece of received text: characters of a record, or the line end that ends one.
 struct RecordPiece {
     enum class Kind : uint8_t {
         kText,
-        kLineEnd,      // CR, LF or CR LF, as received
-        kLineEndRest,  // the LF of a CR LF whose CR came last in the previous text: the same line end
+        kLineEnd,  // its text is the CR or the LF that came; the LF of a CR LF is part of the CR's line end
     };
     Kind kind = Kind::kText;
     Text text;
     bool operator==(const RecordPiece&) const = default;
 };
 
-// Text to records: splits at line ends, counting CR LF once, also when it is split between two texts.
+// Text to records: splits at line ends.
 class RecordSplitter {
   public:
     std::vector<RecordPiece> Split(TextView text);
 
   private:
-    bool after_cr_ = false;
+    CrLfJoin crlf_;
 };
 
 // Records to the text typed: the prefix before a record's first typed character, the suffix after its last, then
-// its line end as the settings say; control characters as the settings say. With the default settings the text
-// comes out exactly as it went in (the keystroke sender leaves out what it does not type).
+// its line end as the settings say; control characters as the settings say, those not typed left out. With the
+// default settings only the controls without a key of their own are left out.
 class RecordShaper {
   public:
     // Used from the next record on; the current record keeps the settings it started with.
     void SetSettings(const OutputSettings& settings);
 
-    Text Shape(const std::vector<RecordPiece>& pieces);
-
+    // Characters of a record, with the prefix first when they open it.
+    Text Characters(TextView text);
+    // The line end `unit` (CR or LF) came: the open record's suffix, then the line end.
+    Text LineEnd(char16_t unit);
     // The pause that ends a record without a line end: the suffix of the open record, if one is open.
     Text EndRecord();
 

@@ -126,9 +126,8 @@ bool TypingQueue::MustWaitForFocus() {
 TextView TypingQueue::NextBlock() const {
     const TextView waiting = Waiting();
     if (key_delay_ms_ != 0) {
-        // One character: CR LF is one Enter, and a surrogate pair is one character.
-        const bool pair = waiting.size() > 1 && (IsHighSurrogate(waiting[0]) || waiting.substr(0, 2) == u"\r\n");
-        return waiting.substr(0, pair ? 2 : 1);
+        // One character: a surrogate pair is one.
+        return waiting.substr(0, waiting.size() > 1 && IsHighSurrogate(waiting[0]) ? 2 : 1);
     }
     TextView block = waiting.substr(0, kTypingBlock);
     if (block.size() < waiting.size() && IsHighSurrogate(block.back())) {

@@ -45,7 +45,7 @@ class TypingQueue {
     size_t Enqueue(TextView text);
 
     // 0 types in blocks as fast as the system takes them; otherwise one character per `ms` milliseconds, for
-    // programs and remote sessions that drop fast input. CR LF is one character here, as is a surrogate pair.
+    // programs and remote sessions that drop fast input. A surrogate pair is one character here.
     void SetKeyDelay(uint32_t ms) { key_delay_ms_ = ms; }
 
     // Runs from the message loop once half of a full queue has been typed, after an Enqueue could not keep

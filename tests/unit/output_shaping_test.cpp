@@ -134,60 +134,68 @@ OutputSettings Gs1Map() {
     return settings;
 }
 
-// Prefix before a record's first typed character, suffix after its last, then the line end as set; CR LF is one
-// line end, also split between reads; with nothing set the text comes out as it went in.
-TEST(OutputRecords, ShapedPerRecord) {
+// What the pipeline types for each read, over the ANSI code page.
+std::vector<Text> TypedFor(const OutputSettings& settings, const std::vector<std::string>& reads) {
+    FakeAnsiCodePage ansi;
+    FakeCodePages code_pages;
+    FakeTimer timer;
+    OutputPipeline pipeline(ansi, code_pages, timer);
+    pipeline.SetSettings(settings);
+    std::vector<Text> typed;
+    for (const std::string& read : reads) {
+        typed.push_back(pipeline.Receive(read));
+    }
+    return typed;
+}
+
+// The text typed is final: prefix before a record's first typed character, suffix after its last, then the line
+// end as set; a control is typed as itself only where the settings keep it. Every line end is one CR or LF, CR LF
+// counting once also when split between reads or brought together by the settings; CR CR and LF LF are two.
+TEST(OutputPipeline, TheTextIsFinal) {
     OutputSettings unicode;
     unicode.controls = ControlMode::kUnicode;
     const struct {
         const char* label;
         OutputSettings settings;
-        std::vector<Text> reads;
+        std::vector<std::string> reads;
         std::vector<Text> typed;
     } cases[] = {
-        {"defaults", {}, {Text(u"a\0b\x1D\r\n", 6), u"\r", u"\n"}, {Text(u"a\0b\x1D\r\n", 6), u"\r", u"\n"}},
-        {"suffix, CR LF once", Shaping(u"", u"!"), {u"ab\r\ncd\r", u"\nx"}, {u"ab!\r\ncd!\r", u"\nx"}},
-        {"tab for CR LF split", Shaping(u"", u"", u"\t"), {u"ab\r", u"\ncd\n"}, {u"ab\t", u"cd\t"}},
-        {"prefix per record", Shaping(u">", u""), {u"ab", u"c\nd\n"}, {u">ab", u"c\n>d\n"}},
-        {"empty line has no prefix", Shaping(u">", u"<", Text()), {u"\r\n\rx\r"}, {u">x<"}},
+        {"defaults", {}, {std::string("a\0b\x1D\r\n", 6), "\r", "\n"}, {u"ab\r", u"\r", u""}},
+        {"every other line end counts", {}, {"a\nb\n\nc\r\r", "\n\r"}, {u"a\nb\n\nc\r\r", u"\r"}},
+        {"suffix, CR LF once", Shaping(u"", u"!"), {"ab\r\ncd\r", "\nx"}, {u"ab!\rcd!\r", u"x"}},
+        {"tab for CR LF split", Shaping(u"", u"", u"\t"), {"ab\r", "\ncd\n"}, {u"ab\t", u"cd\t"}},
+        {"prefix per record", Shaping(u">", u""), {"ab", "c\nd\n"}, {u">ab", u"c\n>d\n"}},
+        {"empty line has no prefix", Shaping(u">", u"<", Text()), {"\r\n\rx\r"}, {u">x<"}},
         {"GS map, EOT dropped",
          Gs1Map(),
-         {u"01\x1D"
-          u"10\x04\r"},
+         {"01\x1D"
+          "10\x04\r"},
          {u"01|10\r"}},
-        {"dropped control opens no record", Shaping(u">", u"<"), {u"\x04\r"}, {u"\x04\r"}},
+        {"dropped control opens no record", Shaping(u">", u"<"), {"\x04\r"}, {u"\r"}},
         {"unicode controls kept",
          unicode,
-         {u"a\x1D"
-          u"b\x7F"},
+         {"a\x1D"
+          "b\x7F"},
          {u"a\x1D"
           u"b\x7F"}},
+        {"line end set to CR LF", Shaping(u"", u"", u"\r\n"), {"a\n", "b\r\n"}, {u"a\r", u"b\r"}},
+        {"suffix CR, line end LF", Shaping(u"", u"\r"), {"a\n", "b\r"}, {u"a\r", u"b\r\r"}},
     };
     for (const auto& c : cases) {
-        RecordSplitter splitter;
-        RecordShaper shaper;
-        shaper.SetSettings(c.settings);
-        std::vector<Text> typed;
-        for (const Text& read : c.reads) {
-            typed.push_back(shaper.Shape(splitter.Split(read)));
-        }
+        const std::vector<Text> typed = TypedFor(c.settings, c.reads);
         EXPECT_EQ(typed, c.typed) << c.label << ": " << Shown(c.reads) << " typed " << Shown(typed);
     }
     // Wherever a read ends, the same text is typed in all.
-    const Text stream = u"\r\nab\x1D\r\n\ncd\r\r\n";
-    const std::pair<const char*, OutputSettings> all[] = {
-        {"prefix and suffix", Shaping(u">", u"<")}, {"tab", Shaping(u">", u"<", u"\t")}, {"GS map", Gs1Map()}};
+    const std::string stream = "\r\nab\x1D\r\n\ncd\r\r\n";
+    const std::pair<const char*, OutputSettings> all[] = {{"defaults", {}},
+                                                          {"prefix and suffix", Shaping(u">", u"<")},
+                                                          {"tab", Shaping(u">", u"<", u"\t")},
+                                                          {"GS map", Gs1Map()}};
     for (const auto& [label, settings] : all) {
+        const Text whole = TypedFor(settings, {stream})[0];
         for (size_t split = 0; split <= stream.size(); ++split) {
-            RecordSplitter splitter;
-            RecordShaper shaper;
-            shaper.SetSettings(settings);
-            Text typed = shaper.Shape(splitter.Split(stream.substr(0, split)));
-            typed += shaper.Shape(splitter.Split(stream.substr(split)));
-            RecordSplitter whole_splitter;
-            RecordShaper whole;
-            whole.SetSettings(settings);
-            EXPECT_EQ(typed, whole.Shape(whole_splitter.Split(stream))) << label << ": split after " << split;
+            const std::vector<Text> typed = TypedFor(settings, {stream.substr(0, split), stream.substr(split)});
+            EXPECT_EQ(typed[0] + typed[1], whole) << label << ": split after " << split;
         }
     }
 }

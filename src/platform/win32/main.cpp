@@ -133,7 +133,6 @@ int Run(HINSTANCE instance) {
     Win32CodePages code_pages;
     Win32RegistryWatch registry_watch;
     const auto apply_output = [&keys, &queue](const OutputSettings& output) {
-        keys.SetControlsAsUnicode(output.controls == ControlMode::kUnicode);
         keys.SetKeyMode(output.key_mode);
         queue.SetKeyDelay(output.key_delay_ms);
     };
