@@ -16,6 +16,11 @@ TypingQueue::TypingQueue(KeystrokeSender& keys,
     timer_.SetOnTimer([this] { OnTick(); });
 }
 
+void TypingQueue::SetSettings(const OutputSettings& settings) {
+    keys_.SetKeyMode(settings.key_mode);
+    key_delay_ms_ = settings.key_delay_ms;
+}
+
 size_t TypingQueue::Enqueue(TextView text) {
     const size_t room = kTypingQueueLimit - Waiting().size();
     size_t kept = std::min(text.size(), room);

@@ -10,12 +10,13 @@
 #include "core/output_pipeline.h"
 #include "core/output_records.h"
 #include "core/output_settings.h"
+#include "core/output_settings_reload.h"
 #include "core/text_decoder.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_code_pages.h"
 #include "fakes/fake_registry.h"
+#include "fakes/fake_registry_watch.h"
 #include "fakes/fake_timer.h"
-#include "unit/terminal_rig.h"
 
 namespace corvanta {
 namespace {
@@ -308,28 +309,52 @@ TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
     }
 }
 
-// The form reads the values at start, names refused ones once after the port's message, applies a change from
-// the next scan on, without a restart, and types the suffix of a scan without a line end when the gap passes.
-TEST(frmTerminalOutput, ShapesScansAndFollowsChanges) {
-    test::Rig rig;
-    PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "Suffix", "\\t#");
-    PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "fast");
-    rig.terminal.Form_Load();
-    ASSERT_EQ(rig.form.message_boxes.size(), 1u);
-    EXPECT_NE(rig.form.message_boxes[0].prompt.find(u"KeyMode"), Text::npos)
-        << ToUtf8(rig.form.message_boxes[0].prompt);
-    ASSERT_EQ(rig.applied.size(), 1u);
-    EXPECT_EQ(rig.applied[0].suffix, u"\t#");
-    ASSERT_EQ(rig.registry_watch.keys.size(), 2u);
+// The values are handed on at start and again after every change, from the next scan on, without a restart. The
+// refused ones are named at start by the caller, and after a change only when something new is refused.
+TEST(OutputSettingsReload, FollowsChangesAndNamesNewRefusalsOnce) {
+    FakeAnsiCodePage ansi;
+    FakeCodePages code_pages;
+    FakeRegistry registry;
+    FakeRegistryWatch watch;
+    std::vector<OutputSettings> applied;
+    std::vector<Text> told;
+    OutputSettingsReload reload(
+        registry, ansi, code_pages, watch, [&applied](const OutputSettings& settings) { applied.push_back(settings); },
+        [&told](TextView message) { told.emplace_back(message); });
+    PutString(registry, kOutputUserRoot, kOutputUserPath, "Suffix", "\\t#");
+    PutString(registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "fast");
+    const std::optional<Text> at_start = reload.Start();
+    ASSERT_TRUE(at_start.has_value());
+    EXPECT_NE(at_start->find(u"KeyMode"), Text::npos) << ToUtf8(*at_start);
+    ASSERT_EQ(watch.keys.size(), 2u);
+    ASSERT_EQ(applied.size(), 1u);
+    EXPECT_EQ(applied[0].suffix, u"\t#");
 
-    rig.comm.Receive("A1\r");
-    PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "LineEnd", "none");
-    rig.registry_watch.Change();
-    rig.comm.Receive("B2\r");
-    rig.comm.Receive("C3");
-    rig.record_gap_timer.Fire();
-    EXPECT_EQ(rig.keys.texts, (std::vector<Text>{u"A1\t#\r", u"B2\t#", u"C3", u"\t#"}));
-    EXPECT_EQ(rig.form.message_boxes.size(), 1u) << "the same refusal is not named again";
+    const struct {
+        const char* change;
+        const char* name;
+        const char* value;
+        size_t told;  // messages so far
+    } changes[] = {
+        {"a good value", "LineEnd", "none", 0},
+        {"the same refusal", "Prefix", ">", 0},
+        {"a new refusal", "Encoding", "utf-16", 1},
+        {"one of two mended: the other is named again", "Encoding", "utf-8", 2},
+        {"all mended", "KeyMode", "layout", 2},
+    };
+    for (const auto& c : changes) {
+        PutString(registry, kOutputUserRoot, kOutputUserPath, c.name, c.value);
+        watch.Change();
+        EXPECT_EQ(told.size(), c.told) << c.change;
+    }
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_NE(told[0].find(u"Encoding"), Text::npos) << ToUtf8(told[0]);
+    EXPECT_EQ(told[1].find(u"Encoding"), Text::npos) << ToUtf8(told[1]);
+    EXPECT_NE(told[1].find(u"KeyMode"), Text::npos) << ToUtf8(told[1]);
+    EXPECT_EQ(applied.size(), 6u);
+    EXPECT_EQ(applied.back().line_end, Text());
+    EXPECT_EQ(applied.back().prefix, u">");
+    EXPECT_EQ(applied.back().key_mode, KeyMode::kLayout);
 }
 
 std::string ReadSourceFile(const std::string& path) {
