@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "common/text.h"
 #include "core/output_records.h"
@@ -12,6 +13,15 @@
 #include "platform/timer.h"
 
 namespace corvanta {
+
+// One record's share of what the pipeline made of a read or a pause. A record is what comes between two line ends,
+// or before the record gap; what is typed for it is all there once it ends.
+struct RecordPart {
+    Text received;  // its characters in this read, as decoded; the line end is left out
+    Text typed;     // what to type for them: the prefix where the record opens; its suffix and line end where it ends
+    bool ends = false;
+    bool operator==(const RecordPart&) const = default;
+};
 
 // Received bytes to the text to type: decoded, split into records at line ends and pauses, shaped, and made final:
 // every line end is one CR or one LF, any control left in is meant to be typed as itself, so that the keystrokes
@@ -26,19 +36,16 @@ class OutputPipeline {
     // cannot be opened after all falls back to the ANSI one.
     void SetSettings(const OutputSettings& settings);
 
-    // The text to type for one read.
-    Text Receive(std::string_view bytes);
+    // The records of one read, in order; the last one may go on in the next read.
+    std::vector<RecordPart> Receive(std::string_view bytes);
 
-    // The record gap has passed without a byte: what ends the open record.
-    Text GapElapsed();
+    // The record gap has passed without a byte: the end of the open record, if one is open.
+    std::vector<RecordPart> GapElapsed();
 
   private:
     void SwitchEncoding();
-    // Received text to typed text, record by record.
-    Text Shape(TextView text);
-    // The typed text as it goes out: CR LF is one line end here too, also where a prefix, a suffix, a line end or
-    // a replacement from the settings brings the two together.
-    Text Final(Text typed);
+    // Received text to records; the last one stays open unless the text ends with a line end.
+    std::vector<RecordPart> Shape(TextView text);
 
     const AnsiCodePage& ansi_;
     const CodePages& code_pages_;
@@ -49,7 +56,6 @@ class OutputPipeline {
     TextDecoder decoder_;
     RecordSplitter splitter_;
     RecordShaper shaper_;
-    CrLfJoin typed_crlf_;
 };
 
 }  // namespace corvanta

@@ -9,14 +9,19 @@ std::vector<RecordPiece> RecordSplitter::Split(TextView text) {
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
-        const bool joined = crlf_.Joins(unit);
-        if (joined || unit == u'\r' || unit == u'\n') {
+        if (crlf_.Joins(unit)) {
+            // Its CR is the line end just before it, in this text or at the end of the last one.
+            if (i == 0) {
+                pieces.push_back({RecordPiece::Kind::kLineEndRest, u"\n"});
+            } else {
+                pieces.back().text.push_back(unit);
+            }
+            start = i + 1;
+        } else if (unit == u'\r' || unit == u'\n') {
             if (i > start) {
                 pieces.push_back({RecordPiece::Kind::kText, Text(text.substr(start, i - start))});
             }
-            if (!joined) {
-                pieces.push_back({RecordPiece::Kind::kLineEnd, Text(1, unit)});
-            }
+            pieces.push_back({RecordPiece::Kind::kLineEnd, Text(1, unit)});
             start = i + 1;
         }
     }
@@ -40,28 +45,44 @@ void RecordShaper::AdoptPendingSettings() {
     }
 }
 
+void RecordShaper::Emit(TextView text, Text& out) {
+    for (const char16_t unit : text) {
+        if (!typed_crlf_.Joins(unit)) {
+            out.push_back(unit);
+        }
+    }
+}
+
 void RecordShaper::Typed(TextView text, Text& out) {
     if (text.empty()) {
         return;
     }
     if (!in_record_) {
         in_record_ = true;
-        out += current_.prefix;
+        Emit(current_.prefix, out);
     }
-    out += text;
+    Emit(text, out);
 }
 
 void RecordShaper::Character(char16_t unit, Text& out) {
     if (current_.controls == ControlMode::kMap) {
         const auto mapped = current_.control_map.find(unit);
         if (mapped != current_.control_map.end()) {
-            Typed(mapped->second, out);
+            Replaced(unit, mapped->second, out);
             return;
         }
     }
     // Any other control is left out here, where the settings are known; one that is kept is typed as itself.
-    if (!IsOtherControl(unit) || current_.controls == ControlMode::kUnicode) {
-        Typed(TextView(&unit, 1), out);
+    const bool kept = !IsOtherControl(unit) || current_.controls == ControlMode::kUnicode;
+    Replaced(unit, kept ? TextView(&unit, 1) : TextView(), out);
+}
+
+void RecordShaper::Replaced(char16_t unit, TextView typed, Text& out) {
+    if (typed.empty()) {
+        // Left out, yet it came between: a CR before it and an LF after it are two line ends.
+        typed_crlf_.Joins(unit);
+    } else {
+        Typed(typed, out);
     }
 }
 
@@ -76,21 +97,29 @@ Text RecordShaper::Characters(TextView text) {
     return out;
 }
 
-Text RecordShaper::LineEnd(char16_t unit) {
+Text RecordShaper::LineEnd(TextView received) {
     if (!in_record_) {
         AdoptPendingSettings();
     }
     Text out = EndRecord();
-    out += current_.line_end ? *current_.line_end : Text(1, unit);
+    Emit(current_.line_end ? TextView(*current_.line_end) : received, out);
+    return out;
+}
+
+Text RecordShaper::LineEndRest() {
+    // A replaced line end was typed with the CR; settings that changed since wait for the next record.
+    Text out;
+    Emit(current_.line_end ? TextView() : TextView(u"\n"), out);
     return out;
 }
 
 Text RecordShaper::EndRecord() {
-    if (!in_record_) {
-        return Text();
+    Text out;
+    if (in_record_) {
+        in_record_ = false;
+        Emit(current_.suffix, out);
     }
-    in_record_ = false;
-    return current_.suffix;
+    return out;
 }
 
 }  // namespace corvanta

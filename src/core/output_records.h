@@ -8,8 +8,8 @@
 
 namespace corvanta {
 
-// CR LF is one line end, also when a read ends between the two: the LF right after a CR belongs to that CR. The
-// pipeline asks this of what it receives (where records end) and of what it types (one Enter for CR LF).
+// CR LF is one line end, also when a read ends between the two: the LF right after a CR belongs to that CR. Asked
+// of what is received (where records end) and of what is typed (one Enter for CR LF).
 class CrLfJoin {
   public:
     // Whether `unit` is the LF of a CR LF, its CR being the unit asked about before it.
@@ -27,7 +27,8 @@ class CrLfJoin {
 struct RecordPiece {
     enum class Kind : uint8_t {
         kText,
-        kLineEnd,  // its text is the CR or the LF that came; the LF of a CR LF is part of the CR's line end
+        kLineEnd,      // CR, LF or CR LF, as received
+        kLineEndRest,  // the LF of a CR LF whose CR came last in the previous text: the same line end
     };
     Kind kind = Kind::kText;
     Text text;
@@ -44,8 +45,9 @@ class RecordSplitter {
 };
 
 // Records to the text typed: the prefix before a record's first typed character, the suffix after its last, then
-// its line end as the settings say; control characters as the settings say, those not typed left out. With the
-// default settings only the controls without a key of their own are left out.
+// its line end as the settings say; control characters as the settings say, those not typed left out. What it
+// types is final: CR LF is one line end in it, where nothing came between the two. With the default settings only
+// the controls without a key of their own and the LF of each CR LF are left out.
 class RecordShaper {
   public:
     // Used from the next record on; the current record keeps the settings it started with.
@@ -53,8 +55,10 @@ class RecordShaper {
 
     // Characters of a record, with the prefix first when they open it.
     Text Characters(TextView text);
-    // The line end `unit` (CR or LF) came: the open record's suffix, then the line end.
-    Text LineEnd(char16_t unit);
+    // A line end came: the open record's suffix, then the line end as the settings say.
+    Text LineEnd(TextView received);
+    // The LF of a CR LF split between two texts: as it came, unless the line end was replaced.
+    Text LineEndRest();
     // The pause that ends a record without a line end: the suffix of the open record, if one is open.
     Text EndRecord();
 
@@ -66,11 +70,17 @@ class RecordShaper {
     void AdoptPendingSettings();
     // One character of a record: what it is typed as, the prefix first when it opens the record.
     void Character(char16_t unit, Text& out);
+    // A received unit typed as `typed`, or, when that is empty, left out.
+    void Replaced(char16_t unit, TextView typed, Text& out);
     void Typed(TextView text, Text& out);
+    // Everything typed goes out here, where CR LF is one line end too: also where a prefix, a suffix, a line end or
+    // a replacement from the settings brings the two together.
+    void Emit(TextView text, Text& out);
 
     OutputSettings current_;
     std::optional<OutputSettings> pending_;
     bool in_record_ = false;
+    CrLfJoin typed_crlf_;
 };
 
 }  // namespace corvanta

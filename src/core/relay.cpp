@@ -45,7 +45,7 @@ void Relay::Pump() {
 
 void Relay::Turn() {
     // Text the queue turned away goes first; until it has all gone in, new bytes wait at the port.
-    QueueText({});
+    Queue({});
     if (!unqueued_.empty()) {
         return;
     }
@@ -53,13 +53,13 @@ void Relay::Turn() {
     const std::string read = port_.Input();
     if (std::exchange(gap_deferred_, false) && read.empty() && unconverted_.empty()) {
         // Nothing came while the port was not read: the pause was real.
-        QueueText(pipeline_.GapElapsed());
+        Queue(pipeline_.GapElapsed());
         return;
     }
     std::string bytes = std::exchange(unconverted_, {}) + read;
-    Text text;
+    std::vector<RecordPart> records;
     try {
-        text = pipeline_.Receive(bytes);
+        records = pipeline_.Receive(bytes);
     } catch (const std::exception& error) {
         unconverted_ = std::move(bytes);
         if (!std::exchange(conversion_failure_reported_, true)) {
@@ -69,7 +69,7 @@ void Relay::Turn() {
         return;
     }
     conversion_failure_reported_ = false;
-    QueueText(text);
+    Queue(records);
 }
 
 void Relay::RecordGap_Timer() {
@@ -79,11 +79,14 @@ void Relay::RecordGap_Timer() {
         gap_deferred_ = true;
         return;
     }
-    QueueText(pipeline_.GapElapsed());
+    Queue(pipeline_.GapElapsed());
 }
 
-void Relay::QueueText(TextView text) {
-    unqueued_.append(text);
+void Relay::Queue(const std::vector<RecordPart>& records) {
+    // One text for the whole read, so that a scan goes to the system in one piece.
+    for (const RecordPart& record : records) {
+        unqueued_ += record.typed;
+    }
     unqueued_.erase(0, queue_.Enqueue(unqueued_));
 }
 

@@ -41,8 +41,9 @@ class Relay {
     void Turn();
     // The record gap has passed: what ends the open record is queued behind everything before it.
     void RecordGap_Timer();
-    // Queues text behind whatever the queue turned away earlier; what does not fit waits in unqueued_.
-    void QueueText(TextView text);
+    // Queues the records' text behind whatever the queue turned away earlier; what does not fit waits in
+    // unqueued_.
+    void Queue(const std::vector<RecordPart>& records);
 
     SerialControl& port_;
     TypingQueue& queue_;

@@ -128,11 +128,27 @@ OutputSettings Shaping(Text prefix, Text suffix, std::optional<Text> line_end = 
     return settings;
 }
 
+OutputSettings Map(char16_t control, Text replacement) {
+    OutputSettings settings;
+    settings.controls = ControlMode::kMap;
+    settings.control_map = {{control, std::move(replacement)}};
+    return settings;
+}
+
 OutputSettings Gs1Map() {
     OutputSettings settings;
     settings.controls = ControlMode::kMap;
     settings.control_map = {{u'\x1D', u"|"}, {u'\x04', u""}};
     return settings;
+}
+
+// The text typed for what the pipeline made of a read or a pause.
+Text TypedOf(const std::vector<RecordPart>& records) {
+    Text typed;
+    for (const RecordPart& record : records) {
+        typed += record.typed;
+    }
+    return typed;
 }
 
 // What the pipeline types for each read, over the ANSI code page.
@@ -144,7 +160,7 @@ std::vector<Text> TypedFor(const OutputSettings& settings, const std::vector<std
     pipeline.SetSettings(settings);
     std::vector<Text> typed;
     for (const std::string& read : reads) {
-        typed.push_back(pipeline.Receive(read));
+        typed.push_back(TypedOf(pipeline.Receive(read)));
     }
     return typed;
 }
@@ -180,6 +196,10 @@ TEST(OutputPipeline, TheTextIsFinal) {
          {u"a\x1D"
           u"b\x7F"}},
         {"line end set to CR LF", Shaping(u"", u"", u"\r\n"), {"a\n", "b\r\n"}, {u"a\r", u"b\r"}},
+        {"a control left out between CR and LF", {}, {"a\r\x04\nb"}, {u"a\r\nb"}},
+        {"a control mapped to nothing between CR and LF", Gs1Map(), {"a\r\x04\nb"}, {u"a\r\nb"}},
+        {"a replacement brings CR LF together", Map(u'\x1D', u"\n"), {"a\r\x1D"}, {u"a\r"}},
+        {"Tab mapped to nothing", Map(u'\t', u""), {"a\tb"}, {u"ab"}},
         {"suffix CR, line end LF", Shaping(u"", u"\r"), {"a\n", "b\r"}, {u"a\r", u"b\r\r"}},
     };
     for (const auto& c : cases) {
@@ -201,6 +221,55 @@ TEST(OutputPipeline, TheTextIsFinal) {
     }
 }
 
+std::string Shown(const std::vector<std::vector<RecordPart>>& outputs) {
+    std::string shown;
+    for (const std::vector<RecordPart>& output : outputs) {
+        shown += "{";
+        for (const RecordPart& record : output) {
+            shown += Shown(std::vector<Text>{record.received, record.typed}) + (record.ends ? " ends " : " ");
+        }
+        shown += "}";
+    }
+    return shown;
+}
+
+// The relay sees records: each read or pause gives the records' parts in order, each with what came for it, what
+// is typed for it, and whether the record ended there (a line end, or the gap after a record that began).
+TEST(OutputPipeline, RecordsOfEachReadAndPause) {
+    const std::string kGap = "(gap)";
+    const struct {
+        const char* label;
+        OutputSettings settings;
+        std::vector<std::string> reads;  // kGap: the record gap passes
+        std::vector<std::vector<RecordPart>> records;
+    } cases[] = {
+        {"a scan", {}, {"12\r\n"}, {{{u"12", u"12\r", true}}}},
+        {"a scan in two reads", {}, {"1", "2\r"}, {{{u"1", u"1", false}}, {{u"2", u"2\r", true}}}},
+        {"two scans, the second open", {}, {"a\rb"}, {{{u"a", u"a\r", true}, {u"b", u"b", false}}}},
+        {"empty lines", {}, {"\r\n\n"}, {{{u"", u"\r", true}, {u"", u"\n", true}}}},
+        {"the gap ends a record",
+         Shaping(u"", u"#"),
+         {"ab", kGap, kGap},
+         {{{u"ab", u"ab", false}}, {{u"", u"#", true}}, {}}},
+        {"a dropped control",
+         Shaping(u"<", u">"),
+         {"\x04x\r\x04\n"},
+         {{{u"\x04x", u"<x>\r", true}, {u"\x04", u"\n", true}}}},
+    };
+    for (const auto& c : cases) {
+        FakeAnsiCodePage ansi;
+        FakeCodePages code_pages;
+        FakeTimer timer;
+        OutputPipeline pipeline(ansi, code_pages, timer);
+        pipeline.SetSettings(c.settings);
+        std::vector<std::vector<RecordPart>> records;
+        for (const std::string& read : c.reads) {
+            records.push_back(read == kGap ? pipeline.GapElapsed() : pipeline.Receive(read));
+        }
+        EXPECT_TRUE(records == c.records) << c.label << ": " << Shown(c.reads) << " gave " << Shown(records);
+    }
+}
+
 // A pause of the record gap ends a record: its suffix is typed when the timer fires, and the next byte opens a
 // new one; nothing waits for the gap. New settings wait for the end of the record.
 TEST(OutputPipeline, RecordGapOnTheTimer) {
@@ -209,32 +278,32 @@ TEST(OutputPipeline, RecordGapOnTheTimer) {
     FakeTimer timer;
     OutputPipeline pipeline(ansi, code_pages, timer);
 
-    EXPECT_EQ(pipeline.Receive("plain"), u"plain");
-    EXPECT_EQ(pipeline.GapElapsed(), u"") << "no suffix";
+    EXPECT_EQ(TypedOf(pipeline.Receive("plain")), u"plain");
+    EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"") << "no suffix";
 
     OutputSettings settings = Shaping(u"[", u"]");
     settings.record_gap_ms = 250;
     pipeline.SetSettings(settings);
-    EXPECT_EQ(pipeline.Receive("12"), u"[12");
+    EXPECT_EQ(TypedOf(pipeline.Receive("12")), u"[12");
     EXPECT_EQ(timer.delay, 250u);
-    EXPECT_EQ(pipeline.Receive("3"), u"3");
+    EXPECT_EQ(TypedOf(pipeline.Receive("3")), u"3");
     pipeline.SetSettings(Shaping(u"<", u">"));  // during the record: from the next one on
     ASSERT_TRUE(timer.Pending());
-    EXPECT_EQ(pipeline.GapElapsed(), u"]");
-    EXPECT_EQ(pipeline.Receive("4\r"), u"<4>\r");
+    EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"]");
+    EXPECT_EQ(TypedOf(pipeline.Receive("4\r")), u"<4>\r");
     EXPECT_FALSE(timer.Pending()) << "a line end closed the record";
 
     OutputSettings utf8;
     utf8.code_page = kUtf8CodePage;
     pipeline.SetSettings(utf8);
-    EXPECT_EQ(pipeline.Receive("\xC3"), u"");
-    EXPECT_EQ(pipeline.Receive("\xBC"), u"\u00FC");
+    EXPECT_EQ(TypedOf(pipeline.Receive("\xC3")), u"");
+    EXPECT_EQ(TypedOf(pipeline.Receive("\xBC")), u"\u00FC");
 
     utf8.suffix = u">";
     pipeline.SetSettings(utf8);
-    EXPECT_EQ(pipeline.GapElapsed(), u"");
-    EXPECT_EQ(pipeline.Receive("5\xC3"), u"5");
-    EXPECT_EQ(pipeline.GapElapsed(), u"\uFFFD>") << "a character cut short by the pause stays in its record";
+    EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"");
+    EXPECT_EQ(TypedOf(pipeline.Receive("5\xC3")), u"5");
+    EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"\uFFFD>") << "a character cut short by the pause stays in its record";
 }
 
 void PutString(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, std::string text) {
