@@ -39,6 +39,10 @@ class SerialDevice {
     // closed.
     virtual std::string Close() = 0;
     virtual bool IsOpen() const = 0;
+    // Stops or resumes reading the open port. While stopped, the reader issues no reads: what arrives waits in the
+    // driver, whose buffer fills until the handshaking stops the far end; what the reader took before is still
+    // handed over. Each open starts reading. Harmless when closed.
+    virtual void SetReading(bool on) = 0;
 
     virtual void SetOnRead(ReadHandler handler) = 0;
     virtual void SetOnArrival(ArrivalHandler handler) = 0;

@@ -56,6 +56,12 @@ void Win32SerialDevice::Configure(const LineSettings& line, int32_t handshaking)
     ApplyLineSettings(comm_.Get(), port_, line, handshaking);
 }
 
+void Win32SerialDevice::SetReading(bool on) {
+    if (reader_) {
+        reader_->SetReading(on);
+    }
+}
+
 std::string Win32SerialDevice::Close() {
     std::string rest;
     if (reader_) {

@@ -28,6 +28,7 @@ class Win32SerialDevice : public SerialDevice {
     void Configure(const LineSettings& line, int32_t handshaking) override;
     std::string Close() override;
     bool IsOpen() const override { return comm_.Valid(); }
+    void SetReading(bool on) override;
     void SetOnRead(ReadHandler handler) override { on_read_ = std::move(handler); }
     void SetOnArrival(ArrivalHandler handler) override { on_arrival_ = std::move(handler); }
 
