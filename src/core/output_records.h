@@ -35,7 +35,7 @@ struct RecordPiece {
     bool operator==(const RecordPiece&) const = default;
 };
 
-// Text to records: splits at line ends.
+// Text to records: splits at line ends, CR LF counting once.
 class RecordSplitter {
   public:
     std::vector<RecordPiece> Split(TextView text);

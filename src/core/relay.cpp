@@ -51,7 +51,8 @@ void Relay::Turn() {
     }
     // A failing read is not ours to hide: it goes to the caller, and the bytes held from earlier stay.
     const std::string read = port_.Input();
-    if (std::exchange(gap_deferred_, false) && read.empty() && unconverted_.empty()) {
+    const bool gap_passed = std::exchange(gap_deferred_, false);
+    if (gap_passed && read.empty() && unconverted_.empty()) {
         // Nothing came while the port was not read: the pause was real.
         Queue(pipeline_.GapElapsed());
         return;
@@ -62,6 +63,7 @@ void Relay::Turn() {
         records = pipeline_.Receive(bytes);
     } catch (const std::exception& error) {
         unconverted_ = std::move(bytes);
+        gap_deferred_ = gap_passed;
         if (!std::exchange(conversion_failure_reported_, true)) {
             queue_.Report(u"The bytes received on the port could not be converted to text (" + FromUtf8(error.what()) +
                           u"). They are kept and converted again with the bytes that follow.");
