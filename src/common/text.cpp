@@ -16,10 +16,10 @@ std::string ToUtf8(TextView text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+        } else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i])) {
             cp = 0xFFFD;
         }
         if (cp < 0x80) {
@@ -152,6 +152,11 @@ Text FromUtf8(std::string_view utf8) {
         text.push_back(u'\uFFFD');
     }
     return text;
+}
+
+bool IsOtherControl(char16_t unit) {
+    const bool keyed = unit == u'\r' || unit == u'\n' || unit == u'\t' || unit == u'\b' || unit == u'\x1B';
+    return !keyed && (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F));
 }
 
 Text TrimBlanks(TextView text) {

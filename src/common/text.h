@@ -26,6 +26,19 @@ Text DecodeUtf8(std::string& bytes);
 // or incomplete one, or nothing).
 size_t Utf8SequenceLength(std::string_view bytes);
 
+// A UTF-16 surrogate: a high one starts a pair, a low one ends it; alone, either is broken text.
+inline bool IsHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+inline bool IsLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// Control characters without a key of their own: C0 other than CR, LF, TAB, BS and ESC, then DEL and C1. Typed as
+// Ctrl-combinations they would fire shortcuts in the target; C1 codes only come from bytes a code page leaves
+// undefined.
+bool IsOtherControl(char16_t unit);
+
 // Trims U+0020 blanks at both ends (not tabs or other white space).
 Text TrimBlanks(TextView text);
 

@@ -57,13 +57,6 @@ void AppendEscaped(char16_t unit, Text& out) {
     }
 }
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 // Decoded characters that show as themselves: no control, no replacement character, no lone surrogate.
 bool Printable(TextView decoded) {
     if (decoded.empty() || decoded.find(u'\uFFFD') != TextView::npos) {

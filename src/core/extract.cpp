@@ -45,13 +45,6 @@ using CompileContextPtr =
 using MatchContextPtr = std::unique_ptr<pcre2_match_context, Freed<pcre2_match_context, pcre2_match_context_free>>;
 using MatchDataPtr = std::unique_ptr<pcre2_match_data, Freed<pcre2_match_data, pcre2_match_data_free>>;
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 Text EngineMessage(int code) {
     PCRE2_UCHAR buffer[256];
     const int length = pcre2_get_error_message(code, buffer, sizeof buffer / sizeof buffer[0]);

@@ -1,6 +1,5 @@
 #include "core/frmTerminal.h"
 
-#include <exception>
 #include <utility>
 
 #include "common/identity.h"
@@ -12,27 +11,24 @@ frmTerminal::frmTerminal(FormHost& form,
                          SerialControl& comm,
                          corvanta::TrayArea& tray,
                          SettingsStore& settings,
-                         TypingQueue& queue,
+                         Relay& relay,
+                         OutputSettingsReload& output,
                          AnsiCodePage& ansi,
-                         TerminalMenuServices menu,
-                         TerminalOutputServices output)
+                         TerminalMenuServices menu)
     : MSComm1(comm),
       TrayArea(tray),
       Menu(menu.Menu),
       form_(form),
       settings_(settings),
-      queue_(queue),
+      relay_(relay),
+      output_(output),
       ansi_(ansi),
       dialogs_(menu.dialogs),
       registry_(menu.registry),
       auto_start_(menu.auto_start),
-      unload_(std::move(menu.unload)),
-      output_services_(std::move(output)),
-      output_(ansi_, output_services_.code_pages, output_services_.record_gap_timer) {
-    output_services_.record_gap_timer.SetOnTimer([this] { RecordGap_Timer(); });
+      unload_(std::move(menu.unload)) {
     Menu.Load(kMenuItems);
     MSComm1.SetOnComm([this] { MSComm1_OnComm(); });
-    queue_.SetOnRoom([this] { MSComm1_OnComm(); });
     // Only the release of a button opens the menu; moves, presses and double clicks are not handled.
     TrayArea.MouseUp = [this](int16_t& Button) { TrayArea_MouseUp(Button); };
 }
@@ -59,10 +55,7 @@ void frmTerminal::Form_Load() {
     form_.SetIcon(form_.LoadResIcon(kProgramIconResource));
 
     // Read before the port opens, so that the first bytes are already shaped; a refusal is shown below.
-    // Watched first, so that no change slips in between the read and the watch.
-    output_services_.watch.Watch(GroupKeys(kOutputGroup), [this] { LoadOutputSettings(); });
-    LoadOutputSettings();
-    const std::vector<RefusedValue> refused = refused_output_values_.value_or(std::vector<RefusedValue>{});
+    const std::optional<Text> refusal = output_.Start();
 
     const std::optional<Text> port_failure = OpenPortFromStore();
 
@@ -79,78 +72,13 @@ void frmTerminal::Form_Load() {
     if (port_failure) {
         form_.MsgBox(*port_failure, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
     }
-    if (!refused.empty()) {
-        form_.MsgBox(RefusalMessage(refused), msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
+    if (refusal) {
+        form_.MsgBox(*refusal, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
     }
-}
-
-void frmTerminal::LoadOutputSettings() {
-    const bool starting = !refused_output_values_.has_value();
-    OutputSettingsRead read = ReadOutputSettings(registry_, ansi_, output_services_.code_pages);
-    output_.SetSettings(read.settings);
-    if (output_services_.apply) {
-        output_services_.apply(read.settings);
-    }
-    const bool news = refused_output_values_ != read.refused;
-    refused_output_values_ = std::move(read.refused);
-    // At start Form_Load shows it after the port's message; a change that refuses nothing new says nothing.
-    if (!starting && news && !refused_output_values_->empty()) {
-        form_.MsgBox(RefusalMessage(*refused_output_values_), msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
-    }
-}
-
-void frmTerminal::RecordGap_Timer() {
-    // Behind any text the queue turned away, so that a record's end never overtakes its characters.
-    QueueText(output_.GapElapsed());
 }
 
 void frmTerminal::MSComm1_OnComm() {
-    // The queue's report box runs a modal loop, where the port raises OnComm again: that call only asks for
-    // another turn here, so that the text goes into the queue in the order it arrived.
-    if (relaying_) {
-        relay_again_ = true;
-        return;
-    }
-    relaying_ = true;
-    try {
-        do {
-            relay_again_ = false;
-            RelayOnce();
-        } while (relay_again_);
-    } catch (...) {
-        relaying_ = false;
-        throw;
-    }
-    relaying_ = false;
-}
-
-void frmTerminal::RelayOnce() {
-    // Text the queue turned away goes first; until it has all gone in, new bytes wait in the port's buffer.
-    QueueText({});
-    if (!unqueued_.empty()) {
-        return;
-    }
-    // A failing read is not ours to hide: it goes to the caller, and the bytes held from earlier stay.
-    const std::string read = MSComm1.Input();
-    std::string bytes = std::exchange(unconverted_, {}) + read;
-    Text text;
-    try {
-        text = output_.Receive(bytes);
-    } catch (const std::exception& error) {
-        unconverted_ = std::move(bytes);
-        if (!std::exchange(conversion_failure_reported_, true)) {
-            queue_.Report(u"The bytes received on the port could not be converted to text (" + FromUtf8(error.what()) +
-                          u"). They are kept and converted again with the bytes that follow.");
-        }
-        return;
-    }
-    conversion_failure_reported_ = false;
-    QueueText(text);
-}
-
-void frmTerminal::QueueText(TextView text) {
-    unqueued_.append(text);
-    unqueued_.erase(0, queue_.Enqueue(unqueued_));
+    relay_.Pump();
 }
 
 void frmTerminal::Form_Unload(int16_t& /*Cancel*/) {

@@ -8,20 +8,15 @@
 
 #include "common/identity.h"
 #include "core/auto_start.h"
-#include "core/output_pipeline.h"
-#include "core/output_settings.h"
+#include "core/output_settings_reload.h"
+#include "core/relay.h"
 #include "core/serial_control.h"
-#include "core/text_decoder.h"
-#include "core/typing_queue.h"
 #include "platform/ansi_code_page.h"
-#include "platform/code_pages.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
 #include "platform/popup_menu.h"
 #include "platform/registry.h"
-#include "platform/registry_watch.h"
 #include "platform/settings_store.h"
-#include "platform/timer.h"
 #include "tray/TrayArea.h"
 
 namespace corvanta {
@@ -48,39 +43,28 @@ struct TerminalMenuServices {
     std::function<void()> unload;
 };
 
-// What shaping the typed text needs (prefix, suffix, line ends, control characters, encoding). Without it,
-// text is typed as it comes, as with no output value set.
-struct TerminalOutputServices {
-    Timer& record_gap_timer;
-    const CodePages& code_pages;
-    RegistryWatch& watch;
-    // Hands the settings that others carry out (key delay, key mode, control characters as themselves) on to
-    // the typing side, at start and after every change.
-    std::function<void(const OutputSettings&)> apply;
-};
-
-// The hidden main form: brings the port and the tray icon up, types every block the port receives into the
-// focused window, offers the tray menu, and closes the port when it unloads. It owns nothing; the services
-// outlive it.
+// The hidden main form: brings the port and the tray icon up, hands what the port receives to the relay, which
+// types it into the focused window, offers the tray menu, and closes the port when it unloads. It owns nothing;
+// the services outlive it.
 class frmTerminal {
   public:
     frmTerminal(FormHost& form,
                 SerialControl& comm,
                 corvanta::TrayArea& tray,
                 SettingsStore& settings,
-                TypingQueue& queue,
+                Relay& relay,
+                OutputSettingsReload& output,
                 AnsiCodePage& ansi,
-                TerminalMenuServices menu,
-                TerminalOutputServices output);
+                TerminalMenuServices menu);
     frmTerminal(const frmTerminal&) = delete;
     frmTerminal& operator=(const frmTerminal&) = delete;
 
     // Start-up. A port that cannot be configured or opened does not stop it: the port stays closed, the tray
-    // icon still appears, and one message box tells the user why. An absent device is waited for.
+    // icon still appears, and one message box tells the user why. An absent device is waited for. Output values
+    // that were not used are named in a message box of their own, after the port's.
     void Form_Load();
 
-    // The relay: one read of Input, converted from the ANSI code page, queued in one piece. What the queue
-    // cannot take yet is kept, and the port's bytes wait behind it until the queue has room again.
+    // The port has news: the relay reads it and types what came.
     void MSComm1_OnComm();
 
     // Closes the port; Cancel is left as it is, so the unload always goes ahead.
@@ -104,38 +88,18 @@ class frmTerminal {
     // The check mark of AutoStart follows what the registry holds.
     void RefreshAutoStartCheck();
 
-    // One turn of the relay: the text the queue turned away, then one read of Input.
-    void RelayOnce();
-    // Reads the output values, hands them on and names the refused ones in a message box, unless the same ones
-    // were named last time.
-    void LoadOutputSettings();
-    // The record gap has passed: the suffix of the open record is typed.
-    void RecordGap_Timer();
-    // Queues text behind whatever the queue turned away earlier; what does not fit waits in unqueued_.
-    void QueueText(TextView text);
-
     // Applies the stored port values and opens the port; the description of the first failure, if any.
     std::optional<Text> OpenPortFromStore();
 
     FormHost& form_;
     SettingsStore& settings_;
-    TypingQueue& queue_;
+    Relay& relay_;
+    OutputSettingsReload& output_;
     AnsiCodePage& ansi_;
     Dialogs& dialogs_;
     Registry& registry_;
     AutoStartService& auto_start_;
     std::function<void()> unload_;
-    // Bytes read whose conversion failed, tried again with the next read (a character split between reads is
-    // held by the decoder).
-    std::string unconverted_;
-    bool conversion_failure_reported_ = false;
-    // Converted text the queue had no room for; it goes before anything read later.
-    Text unqueued_;
-    bool relaying_ = false;
-    bool relay_again_ = false;
-    TerminalOutputServices output_services_;
-    OutputPipeline output_;
-    std::optional<std::vector<RefusedValue>> refused_output_values_;
 };
 
 }  // namespace corvanta

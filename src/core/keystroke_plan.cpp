@@ -8,22 +8,6 @@
 namespace corvanta {
 namespace {
 
-constexpr char16_t kCr = u'\r';
-constexpr char16_t kLf = u'\n';
-
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-// Typed as Ctrl-combinations they would fire shortcuts in the target; C1 codes only come from bytes the ANSI
-// code page leaves undefined.
-bool IsUntypedControl(char16_t unit) {
-    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F);
-}
-
 // A layout never types a character with these; pressed as one they would change the keys around it.
 bool IsModifierOrLock(uint8_t virtual_key) {
     switch (virtual_key) {
@@ -196,31 +180,23 @@ bool IsExtendedKey(uint8_t virtual_key) {
 std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        bool caps_lock,
-                                       KeystrokeState& state,
                                        const PlanOptions& options) {
-    return PlanKeystrokes(text, layout, std::function<bool()>([caps_lock] { return caps_lock; }), state, options);
+    return PlanKeystrokes(text, layout, std::function<bool()>([caps_lock] { return caps_lock; }), options);
 }
 
 std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        const std::function<bool()>& caps_lock,
-                                       KeystrokeState& state,
                                        const PlanOptions& options) {
     std::vector<InputEvent> events;
     events.reserve(text.size() * 2 + 8);
     Planner plan(layout, caps_lock, options.mode, events);
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
-        const bool after_cr = state.after_cr;
-        state.after_cr = unit == kCr;
         switch (unit) {
-            case kCr:
+            case u'\r':
+            case u'\n':
                 plan.NamedKey(vkey::kReturn);
-                continue;
-            case kLf:
-                if (!after_cr) {
-                    plan.NamedKey(vkey::kReturn);
-                }
                 continue;
             case u'\t':
                 plan.NamedKey(vkey::kTab);
@@ -234,13 +210,10 @@ std::vector<InputEvent> PlanKeystrokes(TextView text,
             default:
                 break;
         }
-        if (IsUntypedControl(unit)) {
-            if (state.controls_as_unicode) {
-                plan.Unicode(unit);
-            }
-            continue;
-        }
-        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+        if (IsOtherControl(unit)) {
+            // Never by a layout's key: that would be a Ctrl-combination, a shortcut in the target.
+            plan.Unicode(unit);
+        } else if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
             plan.Unicode(unit);
             plan.Unicode(text[++i]);
         } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {

@@ -75,31 +75,21 @@ struct PlanOptions {
     std::vector<uint8_t> held_keys;
 };
 
-// What carries over from one text to the next.
-struct KeystrokeState {
-    bool after_cr = false;  // the last character handed over was CR: an LF right after it is the same line break
-    // Set by the owner: the control characters otherwise left out are typed as Unicode units, for targets that
-    // keep them (the GS separators of GS1 codes).
-    bool controls_as_unicode = false;
-};
-
-// The events that type `text` on `layout`: CR, TAB, BS and ESC as their keys, LF as Enter unless it directly
-// follows a CR (also one that ended the previous text), other control characters (C0, DEL, C1) not at all, and
-// every other character as its key combination, or as a Unicode unit where no plain combination types it
-// (none, a dead key, modifiers other than Shift and AltGr, Caps Lock on and the character is a letter, or the
-// mode says so). Consecutive characters share their modifiers: only those that differ go up or down, Shift
-// stays down across Unicode units, and every modifier comes up before a named key and at the end. Every key
-// pressed is released within the plan. Updates `state`. `caps_lock` is asked at most once, and only when a
-// letter would be typed by its key.
+// The events that type `text` on `layout`. The text is final (see OutputPipeline): each CR and each LF is one
+// Enter, TAB, BS and ESC are their keys, any other control character is a Unicode unit (one that should not be
+// typed never gets here), and every other character is its key combination, or a Unicode unit where no plain
+// combination types it (none, a dead key, modifiers other than Shift and AltGr, Caps Lock on and the character is a
+// letter, or the mode says so). Consecutive characters share their modifiers: only those that differ go up or
+// down, Shift stays down across Unicode units, and every modifier comes up before a named key and at the end.
+// Every key pressed is released within the plan. `caps_lock` is asked at most once, and only when a letter would
+// be typed by its key.
 std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        const std::function<bool()>& caps_lock,
-                                       KeystrokeState& state,
                                        const PlanOptions& options = {});
 std::vector<InputEvent> PlanKeystrokes(TextView text,
                                        const KeyboardLayout& layout,
                                        bool caps_lock,
-                                       KeystrokeState& state,
                                        const PlanOptions& options = {});
 
 // The events that set right what a plan left when the system took only its first `accepted` events: keys it

@@ -1,5 +1,7 @@
 #include "core/output_pipeline.h"
 
+#include <utility>
+
 namespace corvanta {
 
 OutputPipeline::OutputPipeline(const AnsiCodePage& ansi, const CodePages& code_pages, Timer& gap_timer)
@@ -37,34 +39,67 @@ void OutputPipeline::SwitchEncoding() {
     code_page_number_ = number;
 }
 
-Text OutputPipeline::Receive(std::string_view bytes) {
+std::vector<RecordPart> OutputPipeline::Receive(std::string_view bytes) {
     if (!shaper_.InRecord()) {
         SwitchEncoding();
     }
     const Text text = decoder_.Decode(bytes);
     if (text.empty()) {
-        return Text();
+        return {};
     }
-    Text shaped = shaper_.Shape(splitter_.Split(text));
+    std::vector<RecordPart> parts = Shape(text);
     // Timed even without a prefix or a suffix, where the end types nothing: changed settings wait for it.
     if (shaper_.InRecord()) {
         gap_timer_.Start(shaper_.Settings().record_gap_ms);
     } else {
         gap_timer_.Stop();
     }
-    return shaped;
+    return parts;
 }
 
-Text OutputPipeline::GapElapsed() {
-    Text end;
+std::vector<RecordPart> OutputPipeline::GapElapsed() {
+    std::vector<RecordPart> parts;
     // The suffix comes after the record's last character: half a character cannot wait for the next record.
     const OutputSettings& settings = shaper_.Settings();
     if (shaper_.InRecord() && !(settings.prefix.empty() && settings.suffix.empty())) {
-        end = shaper_.Shape(splitter_.Split(decoder_.Flush()));
+        parts = Shape(decoder_.Flush());
     }
-    end += shaper_.EndRecord();
+    if (shaper_.InRecord()) {
+        if (parts.empty()) {
+            parts.emplace_back();
+        }
+        parts.back().typed += shaper_.EndRecord();
+        parts.back().ends = true;
+    }
     SwitchEncoding();
-    return end;
+    return parts;
+}
+
+std::vector<RecordPart> OutputPipeline::Shape(TextView text) {
+    std::vector<RecordPart> parts;
+    RecordPart part;
+    for (const RecordPiece& piece : splitter_.Split(text)) {
+        switch (piece.kind) {
+            case RecordPiece::Kind::kText:
+                part.received += piece.text;
+                part.typed += shaper_.Characters(piece.text);
+                break;
+            case RecordPiece::Kind::kLineEnd:
+                part.typed += shaper_.LineEnd(piece.text);
+                part.ends = true;
+                parts.push_back(std::exchange(part, {}));
+                break;
+            case RecordPiece::Kind::kLineEndRest:
+                // Part of the line end before it: it ends no record of its own.
+                part.typed += shaper_.LineEndRest();
+                break;
+        }
+    }
+    // The LF of a split CR LF alone leaves nothing to type and nothing to tell.
+    if (!part.received.empty() || !part.typed.empty()) {
+        parts.push_back(std::move(part));
+    }
+    return parts;
 }
 
 }  // namespace corvanta

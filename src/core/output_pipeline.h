@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "common/text.h"
 #include "core/output_records.h"
@@ -13,8 +14,19 @@
 
 namespace corvanta {
 
-// Received bytes to the text to type: decoded, split into records at line ends and pauses, shaped. With the
-// default settings the text is the bytes in the ANSI code page, unaltered, typed as soon as they arrive.
+// One record's share of what the pipeline made of a read or a pause. A record is what comes between two line ends,
+// or before the record gap; what is typed for it is all there once it ends.
+struct RecordPart {
+    Text received;  // its characters in this read, as decoded; the line end is left out
+    Text typed;     // what to type for them: the prefix where the record opens; its suffix and line end where it ends
+    bool ends = false;
+    bool operator==(const RecordPart&) const = default;
+};
+
+// Received bytes to the text to type: decoded, split into records at line ends and pauses, shaped, and made final:
+// every line end is one CR or one LF, any control left in is meant to be typed as itself, so that the keystrokes
+// need decide nothing about text. With the default settings the text is the bytes in the ANSI code page, typed as
+// soon as they arrive, less the controls without a key of their own and the LF of each CR LF.
 class OutputPipeline {
   public:
     // The gap timer's handler is the owner's to set: it calls GapElapsed and types what comes back.
@@ -24,14 +36,16 @@ class OutputPipeline {
     // cannot be opened after all falls back to the ANSI one.
     void SetSettings(const OutputSettings& settings);
 
-    // The text to type for one read.
-    Text Receive(std::string_view bytes);
+    // The records of one read, in order; the last one may go on in the next read.
+    std::vector<RecordPart> Receive(std::string_view bytes);
 
-    // The record gap has passed without a byte: what ends the open record.
-    Text GapElapsed();
+    // The record gap has passed without a byte: the end of the open record, if one is open.
+    std::vector<RecordPart> GapElapsed();
 
   private:
     void SwitchEncoding();
+    // Received text to records; the last one stays open unless the text ends with a line end.
+    std::vector<RecordPart> Shape(TextView text);
 
     const AnsiCodePage& ansi_;
     const CodePages& code_pages_;

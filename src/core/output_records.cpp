@@ -7,27 +7,27 @@ namespace corvanta {
 std::vector<RecordPiece> RecordSplitter::Split(TextView text) {
     std::vector<RecordPiece> pieces;
     size_t start = 0;
-    const auto flush = [&](size_t end) {
-        if (end > start) {
-            pieces.push_back({RecordPiece::Kind::kText, Text(text.substr(start, end - start))});
-        }
-    };
     for (size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
-        const bool after_cr = std::exchange(after_cr_, false);
-        if (unit == u'\n' && after_cr) {
-            pieces.push_back({RecordPiece::Kind::kLineEndRest, u"\n"});
+        if (crlf_.Joins(unit)) {
+            // Its CR is the line end just before it, in this text or at the end of the last one.
+            if (i == 0) {
+                pieces.push_back({RecordPiece::Kind::kLineEndRest, u"\n"});
+            } else {
+                pieces.back().text.push_back(unit);
+            }
             start = i + 1;
         } else if (unit == u'\r' || unit == u'\n') {
-            flush(i);
-            const bool crlf = unit == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
-            pieces.push_back({RecordPiece::Kind::kLineEnd, Text(text.substr(i, crlf ? 2 : 1))});
-            after_cr_ = unit == u'\r' && !crlf;
-            i += crlf ? 1 : 0;
+            if (i > start) {
+                pieces.push_back({RecordPiece::Kind::kText, Text(text.substr(start, i - start))});
+            }
+            pieces.push_back({RecordPiece::Kind::kLineEnd, Text(1, unit)});
             start = i + 1;
         }
     }
-    flush(text.size());
+    if (text.size() > start) {
+        pieces.push_back({RecordPiece::Kind::kText, Text(text.substr(start))});
+    }
     return pieces;
 }
 
@@ -45,67 +45,81 @@ void RecordShaper::AdoptPendingSettings() {
     }
 }
 
+void RecordShaper::Emit(TextView text, Text& out) {
+    for (const char16_t unit : text) {
+        if (!typed_crlf_.Joins(unit)) {
+            out.push_back(unit);
+        }
+    }
+}
+
 void RecordShaper::Typed(TextView text, Text& out) {
     if (text.empty()) {
         return;
     }
     if (!in_record_) {
         in_record_ = true;
-        out += current_.prefix;
+        Emit(current_.prefix, out);
     }
-    out += text;
+    Emit(text, out);
 }
 
 void RecordShaper::Character(char16_t unit, Text& out) {
     if (current_.controls == ControlMode::kMap) {
         const auto mapped = current_.control_map.find(unit);
         if (mapped != current_.control_map.end()) {
-            Typed(mapped->second, out);
+            Replaced(unit, mapped->second, out);
             return;
         }
     }
-    if (!IsOtherControl(unit) || current_.controls == ControlMode::kUnicode) {
-        Typed(TextView(&unit, 1), out);
-    } else if (current_.controls == ControlMode::kDrop) {
-        // Passed on untyped, as it always was: the sender leaves it out, and it opens no record.
-        out.push_back(unit);
+    // Any other control is left out here, where the settings are known; one that is kept is typed as itself.
+    const bool kept = !IsOtherControl(unit) || current_.controls == ControlMode::kUnicode;
+    Replaced(unit, kept ? TextView(&unit, 1) : TextView(), out);
+}
+
+void RecordShaper::Replaced(char16_t unit, TextView typed, Text& out) {
+    if (typed.empty()) {
+        // Left out, yet it came between: a CR before it and an LF after it are two line ends.
+        typed_crlf_.Joins(unit);
+    } else {
+        Typed(typed, out);
     }
 }
 
-Text RecordShaper::Shape(const std::vector<RecordPiece>& pieces) {
+Text RecordShaper::Characters(TextView text) {
+    if (!in_record_) {
+        AdoptPendingSettings();
+    }
     Text out;
-    for (const RecordPiece& piece : pieces) {
-        // Not before the LF of a split CR LF: it belongs to the line end already typed.
-        if (!in_record_ && piece.kind != RecordPiece::Kind::kLineEndRest) {
-            AdoptPendingSettings();
-        }
-        switch (piece.kind) {
-            case RecordPiece::Kind::kText:
-                for (char16_t unit : piece.text) {
-                    Character(unit, out);
-                }
-                break;
-            case RecordPiece::Kind::kLineEnd:
-                out += EndRecord();
-                out += current_.line_end ? *current_.line_end : piece.text;
-                break;
-            case RecordPiece::Kind::kLineEndRest:
-                // As it came, the sender counts it with its CR; a replaced line end was typed with the CR.
-                if (!current_.line_end) {
-                    out += piece.text;
-                }
-                break;
-        }
+    for (const char16_t unit : text) {
+        Character(unit, out);
     }
     return out;
 }
 
-Text RecordShaper::EndRecord() {
+Text RecordShaper::LineEnd(TextView received) {
     if (!in_record_) {
-        return Text();
+        AdoptPendingSettings();
     }
-    in_record_ = false;
-    return current_.suffix;
+    Text out = EndRecord();
+    Emit(current_.line_end ? TextView(*current_.line_end) : received, out);
+    return out;
+}
+
+Text RecordShaper::LineEndRest() {
+    // A replaced line end was typed with the CR; settings that changed since wait for the next record.
+    Text out;
+    Emit(current_.line_end ? TextView() : TextView(u"\n"), out);
+    return out;
+}
+
+Text RecordShaper::EndRecord() {
+    Text out;
+    if (in_record_) {
+        in_record_ = false;
+        Emit(current_.suffix, out);
+    }
+    return out;
 }
 
 }  // namespace corvanta

@@ -170,11 +170,6 @@ void ParseValue(std::u16string_view name,
 
 }  // namespace
 
-bool IsOtherControl(char16_t unit) {
-    const bool keyed = unit == u'\r' || unit == u'\n' || unit == u'\t' || unit == u'\b' || unit == u'\x1B';
-    return !keyed && (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F));
-}
-
 OutputSettingsRead ReadOutputSettings(Registry& registry, const AnsiCodePage& ansi, const CodePages& code_pages) {
     OutputSettingsRead read;
     for (const char16_t* name : kOutputValueNames) {

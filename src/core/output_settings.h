@@ -74,7 +74,4 @@ OutputSettingsRead ReadOutputSettings(Registry& registry, const AnsiCodePage& an
 // The message that names the refused values, for one message box.
 Text RefusalMessage(const std::vector<RefusedValue>& refused);
 
-// Control characters that are not typed as a key of their own: C0 other than CR, LF, TAB, BS and ESC, DEL and C1.
-bool IsOtherControl(char16_t unit);
-
 }  // namespace corvanta

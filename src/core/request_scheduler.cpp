@@ -19,14 +19,6 @@ int HexDigit(char16_t unit) {
     return lower >= u'a' && lower <= u'f' ? lower - u'a' + 10 : -1;
 }
 
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 // One character above U+007F (one unit, or a surrogate pair) in the encoding.
 std::string EncodeCharacter(TextView character, const AnsiCodePage* code_page) {
     if (code_page == nullptr) {

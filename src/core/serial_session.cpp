@@ -83,7 +83,9 @@ void SerialSession::OpenOrWaitForDevice() {
 }
 
 std::string SerialSession::Input() {
-    return TakeInput(received_, input_len_);
+    std::string taken = TakeInput(received_, input_len_);
+    UpdateReading();
+    return taken;
 }
 
 void SerialSession::Output(std::string_view bytes) {
@@ -95,6 +97,16 @@ void SerialSession::Output(std::string_view bytes) {
 
 void SerialSession::Open(bool discard_leftovers) {
     device_.Open(port_, line_, handshaking_, discard_leftovers);
+    reading_ = true;
+    UpdateReading();
+}
+
+void SerialSession::UpdateReading() {
+    const bool reading = received_.size() < kReceiveLimit;
+    if (reading != reading_ && PortOpen()) {
+        device_.SetReading(reading);
+        reading_ = reading;
+    }
 }
 
 void SerialSession::Close() {
@@ -139,6 +151,7 @@ void SerialSession::TryReopen(bool announced) {
 
 void SerialSession::OnRead(std::string bytes, bool gone) {
     received_ += bytes;
+    UpdateReading();
     if (gone && PortOpen()) {
         Close();
         BeginWait();

@@ -42,6 +42,10 @@ class DeviceWait {
 // carries the retries, and the notice of a reopen that an arrival brought, to the message loop.
 class SerialSession : public SerialControl {
   public:
+    // Received bytes that Input has not taken are kept up to this many; beyond it the device stops reading until
+    // Input takes them, and what follows waits in the line, where the handshaking stops the far end.
+    static constexpr size_t kReceiveLimit = 64 * 1024;
+
     // Both outlive the session.
     SerialSession(SerialDevice& device, Timer& timer);
     ~SerialSession() override;
@@ -66,6 +70,8 @@ class SerialSession : public SerialControl {
 
     // The delay before the next try while waiting for the device.
     uint32_t RetryDelayMs() const { return wait_.DelayMs(); }
+    // The received bytes Input has not taken yet.
+    size_t InBufferCount() const { return received_.size(); }
 
   private:
     void Open(bool discard_leftovers);
@@ -77,6 +83,8 @@ class SerialSession : public SerialControl {
     void OnArrival(std::optional<int16_t> port);
     void OnTimer();
     void RaiseOnComm();
+    // The device reads while the receive buffer is below its limit.
+    void UpdateReading();
 
     SerialDevice& device_;
     Timer& timer_;
@@ -88,6 +96,8 @@ class SerialSession : public SerialControl {
     DeviceWait wait_;
     // Received and not yet taken by Input: kept when the port closes, also when its device goes away.
     std::string received_;
+    // Whether the open device reads.
+    bool reading_ = true;
     bool reopen_notice_ = false;
 };
 

@@ -8,20 +8,17 @@
 
 namespace corvanta {
 
-namespace {
-
-bool IsHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-}  // namespace
-
 TypingQueue::TypingQueue(KeystrokeSender& keys,
                          FocusWindow& focus,
                          Timer& timer,
                          std::function<void(TextView message)> warn)
     : keys_(keys), focus_(focus), timer_(timer), warn_(std::move(warn)) {
     timer_.SetOnTimer([this] { OnTick(); });
+}
+
+void TypingQueue::SetSettings(const OutputSettings& settings) {
+    keys_.SetKeyMode(settings.key_mode);
+    key_delay_ms_ = settings.key_delay_ms;
 }
 
 size_t TypingQueue::Enqueue(TextView text) {
@@ -134,9 +131,8 @@ bool TypingQueue::MustWaitForFocus() {
 TextView TypingQueue::NextBlock() const {
     const TextView waiting = Waiting();
     if (key_delay_ms_ != 0) {
-        // One character: CR LF is one Enter, and a surrogate pair is one character.
-        const bool pair = waiting.size() > 1 && (IsHighSurrogate(waiting[0]) || waiting.substr(0, 2) == u"\r\n");
-        return waiting.substr(0, pair ? 2 : 1);
+        // One character: a surrogate pair is one.
+        return waiting.substr(0, waiting.size() > 1 && IsHighSurrogate(waiting[0]) ? 2 : 1);
     }
     TextView block = waiting.substr(0, kTypingBlock);
     if (block.size() < waiting.size() && IsHighSurrogate(block.back())) {

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "common/text.h"
+#include "core/output_settings.h"
 #include "platform/focus_window.h"
 #include "platform/keystroke_sender.h"
 #include "platform/timer.h"
@@ -44,9 +45,10 @@ class TypingQueue {
     // not fit under kTypingQueueLimit: the caller keeps it and offers it again when the room handler runs.
     size_t Enqueue(TextView text);
 
-    // 0 types in blocks as fast as the system takes them; otherwise one character per `ms` milliseconds, for
-    // programs and remote sessions that drop fast input. CR LF is one character here, as is a surrogate pair.
-    void SetKeyDelay(uint32_t ms) { key_delay_ms_ = ms; }
+    // What the settings ask of the typing, from the next block on: the key mode, and the key delay (0 types in
+    // blocks as fast as the system takes them; otherwise one character per delay, for programs and remote sessions
+    // that drop fast input; a surrogate pair is one character here).
+    void SetSettings(const OutputSettings& settings);
 
     // Runs from the message loop once half of a full queue has been typed, after an Enqueue could not keep
     // everything: the time to offer the rest again.

@@ -19,9 +19,9 @@ struct SendResult {
     size_t accepted = 0;  // how many of them the system accepted
 };
 
-// Types text into the foreground window without waiting for it to be processed. There is no notation:
-// every character is typed as itself. CR, LF (not directly after a CR, even across calls), TAB, BS and ESC
-// are typed as their keys; other control characters are not typed. The whole text goes to the system in one
+// Types text into the foreground window without waiting for it to be processed. There is no notation, and the
+// text is final: every character is typed as itself. Each CR and each LF is one Enter, TAB, BS and ESC are their
+// keys, and any other control character is typed as a Unicode unit. The whole text goes to the system in one
 // piece, so it is never interleaved with the user's own typing. Events the system refuses (for instance while
 // a window of higher integrity has the focus) show as accepted < events.
 class KeystrokeSender {

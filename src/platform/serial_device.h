@@ -41,6 +41,10 @@ class SerialDevice {
     // closed.
     virtual std::string Close() = 0;
     virtual bool IsOpen() const = 0;
+    // Stops or resumes reading the open port. While stopped, the reader issues no reads: what arrives waits in the
+    // driver, whose buffer fills until the handshaking stops the far end; what the reader took before is still
+    // handed over. Each open starts reading. Harmless when closed.
+    virtual void SetReading(bool on) = 0;
 
     // At most this many bytes written to the port wait for the device to take them.
     static constexpr size_t kMaxUnsentBytes = 64 * 1024;

@@ -91,6 +91,7 @@ class EditTarget {
     bool Reset() {
         SetWindowTextW(edit_, L"");
         key_messages.clear();
+        chars.clear();
         SetForegroundWindow(frame_);
         SetFocus(edit_);
         return PumpUntil([&] { return GetForegroundWindow() == frame_ && GetFocus() == edit_; });
@@ -108,6 +109,7 @@ class EditTarget {
     }
 
     static inline std::vector<KeyMessage> key_messages;
+    static inline std::vector<WPARAM> chars;
 
   private:
     EditTarget() {
@@ -137,6 +139,8 @@ class EditTarget {
     static LRESULT CALLBACK RecordKeys(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
         if (message == WM_KEYDOWN || message == WM_KEYUP) {
             key_messages.push_back({message, wparam, static_cast<UINT>((lparam >> 16) & 0x1FF)});
+        } else if (message == WM_CHAR) {
+            chars.push_back(wparam);
         }
         return CallWindowProcW(edit_procedure_, window, message, wparam, lparam);
     }
@@ -246,7 +250,7 @@ TEST_F(Win32KeystrokeSenderTyping, NotationCharactersArriveLiterally) {
 TEST_F(Win32KeystrokeSenderTyping, KeyModes) {
     for (const KeyMode mode : {KeyMode::kUnicode, KeyMode::kScanCode}) {
         ASSERT_TRUE(EditTarget::Get().Reset());
-        ExpectTyped({u"aB1! \u00E9{x}\tZ\r\n"}, u"aB1! \u00E9{x}\tZ\r\n", mode);
+        ExpectTyped({u"aB1! \u00E9{x}\tZ\r"}, u"aB1! \u00E9{x}\tZ\r\n", mode);
     }
 }
 
@@ -283,25 +287,33 @@ TEST_F(Win32KeystrokeSenderTyping, CharactersWithoutAKey) {
     ExpectTyped({u"\u00E9\u20AC\u4E2D\u03A9", u"A\u00E9B\U0001F600C"}, u"\u00E9\u20AC\u4E2D\u03A9A\u00E9B\U0001F600C");
 }
 
-TEST_F(Win32KeystrokeSenderTyping, CrLfIsOneLineBreak) {
-    ExpectTyped({u"x\r\ny\nz"}, u"x\r\ny\r\nz");
-}
-
-TEST_F(Win32KeystrokeSenderTyping, CrLfSplitAcrossTextsIsOneLineBreak) {
-    ExpectTyped({u"x\r", u"\ny"}, u"x\r\ny");
+// The text is final: each CR and each LF is one Enter, also where they meet, in one text or across two.
+TEST_F(Win32KeystrokeSenderTyping, EachCrAndEachLfIsOneLineBreak) {
+    ExpectTyped({u"x\ry\nz\r\n", u"\r", u"\n!"}, u"x\r\ny\r\nz\r\n\r\n\r\n\r\n!");
 }
 
 TEST_F(Win32KeystrokeSenderTyping, TabAndBackspace) {
     ExpectTyped({u"a\tb", u"cd\be"}, u"a\tbce");
 }
 
-// Typed as Ctrl+A, Ctrl+B, … they would select all or fire shortcuts and the letters would be lost.
-TEST_F(Win32KeystrokeSenderTyping, ControlCharactersAreDropped) {
-    ExpectTyped({Text(u"a\x01"
-                      u"b\0c\x02\x7F\x85\x1A"
-                      u"d",
-                      10)},
-                u"abcd");
+// A control character handed over was kept on purpose (the GS separators of GS1 codes): the target gets it as
+// its character, never as a Ctrl-combination, which would select all (Ctrl+A) or fire a shortcut.
+TEST_F(Win32KeystrokeSenderTyping, ControlCharactersAreTypedAsThemselves) {
+    const Text text =
+        u"a\x1D"
+        u"b\x04"
+        u"c\x01";
+    win32::Win32KeystrokeSender sender;
+    SendResult result;
+    sending_.Run([&] { result = sender.SendKeys(text); });
+    EXPECT_EQ(result.accepted, result.events);
+    const std::vector<WPARAM> expected(text.begin(), text.end());
+    EXPECT_TRUE(EditTarget::PumpUntil([&] { return EditTarget::chars == expected; }))
+        << EditTarget::chars.size() << " characters arrived";
+    for (const KeyMessage& message : EditTarget::key_messages) {
+        EXPECT_NE(message.virtual_key, static_cast<WPARAM>(VK_CONTROL)) << "Ctrl was pressed";
+    }
+    EXPECT_FALSE(AnyModifierDown());
 }
 
 TEST_F(Win32KeystrokeSenderTyping, SurrogatePair) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -48,6 +49,15 @@ class SerialLine {
     virtual std::string Unavailable() const { return {}; }
     // Writes bytes into the far end of COMn's line.
     virtual void Write(int16_t port, std::string_view bytes) = 0;
+    // Writes bytes into the far end of COMn's line in the background, as fast as the line takes them: a line that
+    // takes no more holds the writer, as handshaking holds a device.
+    virtual void StartWriting(int16_t port, std::string bytes) = 0;
+    // Pumps until the writer makes no more progress; false if it wrote everything instead.
+    virtual bool WaitForWriterToBeHeld() = 0;
+    // Lets a held writer through before the port closes: takes Input until it is done.
+    virtual void FinishWriting() {}
+    // The bytes waiting in COMn's driver that the reader has not taken.
+    virtual size_t InDriver(int16_t port) = 0;
     // Runs the thread's message loop until done() holds or the deadline passes; returns done().
     virtual bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline = 10s) = 0;
     // Runs a modal loop, calls start() inside it and returns whether EndModal ended it before a deadline.
@@ -87,12 +97,33 @@ class FakeLine : public SerialLine {
         device().Write(port, bytes.substr(0, bytes.size() / 2));
         device().Write(port, bytes.substr(bytes.size() / 2));
     }
-    // Each turn the reader's wake-up is taken and time passes: the timer, if running, comes due.
+    // A device with a fast driver: a piece each turn.
+    void StartWriting(int16_t port, std::string bytes) override {
+        writing_port_ = port;
+        unwritten_ = std::move(bytes);
+    }
+    bool WaitForWriterToBeHeld() override {
+        return PumpUntil([&] { return writer_held_ || unwritten_.empty(); }, 10s) && !unwritten_.empty();
+    }
+    void FinishWriting() override {
+        PumpUntil(
+            [&] {
+                control_.Input();
+                return unwritten_.empty();
+            },
+            10s);
+    }
+    size_t InDriver(int16_t port) override { return device().InDriver(port); }
+    // Each turn the writer writes, the reader's wake-up is taken and time passes: the timer, if running, comes due.
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds) override {
         for (int turn = 0; turn < 100; ++turn) {
             if (done()) {
                 return true;
             }
+            const size_t piece = std::min<size_t>(unwritten_.size(), 64 * 1024);
+            const size_t accepted = device().Write(writing_port_, std::string_view(unwritten_).substr(0, piece));
+            writer_held_ = accepted < piece;
+            unwritten_.erase(0, accepted);
             device().Deliver();
             if (control_.timer.pending) {
                 control_.timer.Fire();
@@ -137,6 +168,9 @@ class FakeLine : public SerialLine {
 
     SimulatedSerialControl control_;
     bool ended_ = false;
+    int16_t writing_port_ = 0;
+    std::string unwritten_;
+    bool writer_held_ = false;
 };
 
 #ifdef CORVANTA_HAVE_WIN32
@@ -168,6 +202,53 @@ class Win32Line : public SerialLine {
                 << "writing into COM" << port << "'s line: error " << GetLastError();
             bytes.remove_prefix(written);
         }
+    }
+    void StartWriting(int16_t port, std::string bytes) override {
+        writer_ = std::make_unique<Writer>(Peer(port).Get(), std::move(bytes));
+        writer_->thread.Reset(CreateThread(nullptr, 0, &Writer::Run, writer_.get(), 0, nullptr));
+        ASSERT_TRUE(writer_->thread.Valid()) << "starting the writer: error " << GetLastError();
+    }
+    // Held, once no byte went into the line for half a second.
+    bool WaitForWriterToBeHeld() override {
+        const auto done = [&] { return WaitForSingleObject(writer_->thread.Get(), 0) == WAIT_OBJECT_0; };
+        size_t written = writer_->written;
+        auto since = std::chrono::steady_clock::now();
+        const auto held = [&] {
+            if (writer_->written != written) {
+                written = writer_->written;
+                since = std::chrono::steady_clock::now();
+            }
+            return std::chrono::steady_clock::now() - since >= 500ms;
+        };
+        return test::PumpUntil([&] { return done() || held(); }, 20s) && !done();
+    }
+    void FinishWriting() override {
+        if (!writer_ || !writer_->thread.Valid()) {
+            return;
+        }
+        test::PumpUntil(
+            [&] {
+                control_.Input();
+                return WaitForSingleObject(writer_->thread.Get(), 0) == WAIT_OBJECT_0;
+            },
+            30s);
+        // A writer still held by a port that never read again: its write is cancelled, or it is left to the end of
+        // the process.
+        CancelSynchronousIo(writer_->thread.Get());
+        EXPECT_EQ(WaitForSingleObject(writer_->thread.Get(), 5000), WAIT_OBJECT_0) << "the writer is still held";
+    }
+    // What ClearCommError reports as queued on a handle of the port's own: the pseudo-terminal's unread bytes.
+    size_t InDriver(int16_t port) override {
+        const std::wstring name = L"\\\\.\\COM" + std::to_wstring(port);
+        win32::UniqueHandle probe(
+            CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        COMSTAT status{};
+        DWORD errors = 0;
+        if (!probe.Valid() || !ClearCommError(probe.Get(), &errors, &status)) {
+            ADD_FAILURE() << "asking COM" << port << "'s driver: error " << GetLastError();
+            return 0;
+        }
+        return status.cbInQue;
     }
     bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) override {
         return test::PumpUntil(done, deadline);
@@ -244,6 +325,28 @@ class Win32Line : public SerialLine {
   private:
     static constexpr INT_PTR kEndedByHandler = 1;
     static constexpr UINT_PTR kDeadlineTimer = 1;
+
+    // Blocking writes on a thread of their own: a pseudo-terminal that is not read holds them.
+    struct Writer {
+        Writer(HANDLE to, std::string all) : peer(to), bytes(std::move(all)) {}
+        static DWORD WINAPI Run(void* self) {
+            auto& writer = *static_cast<Writer*>(self);
+            for (size_t at = 0; at < writer.bytes.size();) {
+                DWORD written = 0;
+                const auto piece = static_cast<DWORD>(std::min<size_t>(writer.bytes.size() - at, 4096));
+                if (!WriteFile(writer.peer, writer.bytes.data() + at, piece, &written, nullptr)) {
+                    return GetLastError();
+                }
+                at += written;
+                writer.written = at;
+            }
+            return 0;
+        }
+        HANDLE peer;
+        std::string bytes;
+        std::atomic<size_t> written = 0;
+        win32::UniqueHandle thread;
+    };
 
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
         if (message == WM_INITDIALOG) {
@@ -345,6 +448,7 @@ class Win32Line : public SerialLine {
     SerialSession control_{device_, timer_};
     std::map<int16_t, win32::UniqueHandle> peers_;
     std::map<int16_t, win32::UniqueHandle> far_ends_;
+    std::unique_ptr<Writer> writer_;
     const std::function<void()>* start_ = nullptr;
     HWND dialog_ = nullptr;
     std::vector<int16_t> unplugged_;
@@ -369,6 +473,7 @@ class SerialControlContract : public ::testing::TestWithParam<LineFactory> {
     void TearDown() override {
         if (line_) {
             control().SetOnComm(nullptr);
+            line_->FinishWriting();
             control().SetPortOpen(false);
         }
     }
@@ -658,6 +763,36 @@ TEST_P(SerialControlContract, LargeBlockArrivesComplete) {
     ASSERT_EQ(got.size(), block.size());
     const auto mismatch = std::mismatch(got.begin(), got.end(), block.begin());
     EXPECT_TRUE(mismatch.first == got.end()) << "first difference at byte " << (mismatch.first - got.begin());
+}
+
+// Bytes nobody takes are kept up to the session's limit; then the reader stops and what follows waits in the line,
+// whose driver and handshaking hold the far end. Once Input takes them, reading goes on, and everything arrives in
+// the order it was sent.
+TEST_P(SerialControlContract, ReadingStopsAtTheLimitAndNothingIsLost) {
+    std::string stream(SerialSession::kReceiveLimit + 2 * 1024 * 1024, '\0');
+    uint32_t state = 20261207;
+    for (char& c : stream) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    control().SetOnComm([this] { ++events_; });
+    control().SetHandshaking(2);
+    control().SetPortOpen(true);
+    line_->StartWriting(1, stream);
+    ASSERT_TRUE(line_->PumpUntil([&] { return control().InBufferCount() >= SerialSession::kReceiveLimit; }, 20s))
+        << control().InBufferCount() << " bytes held";
+    ASSERT_TRUE(line_->WaitForWriterToBeHeld()) << "the whole stream went in: the session went on reading";
+    // What the reader had taken when it stopped comes on top: a read or two, never the stream.
+    EXPECT_LT(control().InBufferCount(), stream.size() / 2);
+    EXPECT_GT(line_->InDriver(1), 0u) << "nothing waits in the driver";
+
+    received_ = control().Input();
+    control().SetOnComm([this] { received_ += control().Input(); });
+    ASSERT_TRUE(line_->PumpUntil([&] { return received_.size() >= stream.size(); }, 30s))
+        << received_.size() << " of " << stream.size() << " bytes arrived";
+    const auto mismatch = std::mismatch(received_.begin(), received_.end(), stream.begin());
+    EXPECT_TRUE(received_.size() == stream.size() && mismatch.first == received_.end())
+        << received_.size() << " bytes, first difference at byte " << (mismatch.first - received_.begin());
 }
 
 // OnComm is raised while a modal loop runs (a dialog or a menu of the program), and its handler can end it.

@@ -8,6 +8,7 @@ faulttool.exe's fast recorder, which records WM_CHAR without an edit control's r
 """
 import os
 import random
+import select
 import subprocess
 import sys
 import time
@@ -22,15 +23,27 @@ STREAM_BYTES = 1024 * 1024
 STREAM_TIMEOUT = 1200
 # Written in pieces, as a device would: each piece is in the pty before the next one.
 STREAM_PIECE = 4096
+# The backlog case: what the writer tries to send, the text that may wait to be typed (the typing queue's limit,
+# one unit a byte here), what the relay, the serial session, the reader and the two pseudo-terminals hold beyond it,
+# and the memory the program may take meanwhile.
+BACKLOG_STREAM = 4 * 1024 * 1024
+BACKLOG_QUEUE = 1024 * 1024
+BACKLOG_SLACK = 1024 * 1024
+BACKLOG_MEMORY_KIB = 64 * 1024
+# The line has taken nothing for this long once the backlog is full: the writer is held.
+BACKLOG_HELD_S = 3
+# Typing all of the backlog takes minutes under Wine; its start, in order, shows that typing goes on where it stopped
+# (the serial contract shows that nothing is lost on the way).
+BACKLOG_TYPED = 64 * 1024
 
 
 def faulttool(s, *args):
     return s.wine(s.tool("faulttool"), *args)
 
 
-def start_fast_recorder(s):
+def start_fast_recorder(s, *options):
     s.record_file = os.path.join(s.dir, "typed.txt")
-    s.spawn("faulttool", s.tool("faulttool"), "record", s.windows_path(s.record_file))
+    s.spawn("faulttool", s.tool("faulttool"), "record", s.windows_path(s.record_file), *options)
     testbed.wait_for(lambda: os.path.exists(s.record_file + ".ready"), 15, "the fast recorder to take the focus")
 
 
@@ -156,6 +169,94 @@ def case_stream_1mib(s):
     took = time.monotonic() - started
     print(f"{len(expected)} characters written in {written:.1f} s, typed in {took:.1f} s "
           f"({len(expected) / took:.0f} characters/s)")
+    said = [s.message_text(box) for box in s.message_boxes("Corvanta")]
+    check(not said, f"Corvanta reported: {said}")
+
+
+def vm_rss_kib(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    raise Failure(f"no VmRSS for process {pid}")
+
+
+def overflow_reports(s):
+    return [box for box in s.message_boxes("Corvanta") if "waits at the port" in s.message_text(box)]
+
+
+def case_backlog_waits_at_the_port(s):
+    """While the About box has the focus nothing is typed: a writer that sends 4 MiB down the line is held once
+    about 1 MiB waits to be typed (the program stops reading, and the line's buffers fill), a message says so, and
+    the program's memory stays small. Once the About box closes, what the writer sent is typed in order from its
+    first character on."""
+    s.clear_settings()
+    s.reg_add(e2e.OUTPUT_KEY, "KeyMode", "unicode")  # one Unicode packet a character: the fastest typing here
+    s.start_program()
+    s.wait_ready()
+    start_fast_recorder(s, "once")
+    s.choose("About")
+    about = testbed.wait_for(s.about_boxes, 15, "the About box")[0]
+    testbed.wait_for(lambda: s.foreground() == about, 10, "the About box to take the focus")
+
+    rng = random.Random(20261208)
+    data = bytes(rng.randrange(0x20, 0x7F) for _ in range(BACKLOG_STREAM))
+    fd = os.open(s.peer("COM1"), os.O_WRONLY | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        written, reported, last_progress, last_look = 0, False, time.monotonic(), 0.0
+        while written < len(data):
+            now = time.monotonic()
+            if now - last_look > 1:
+                last_look = now
+                check(s.alive(), f"Corvanta.exe ended with status {s.program.returncode}")
+                reported = reported or bool(overflow_reports(s))
+            if reported and now - last_progress > BACKLOG_HELD_S:
+                break
+            check(now - last_progress < 60, f"the line took nothing for a minute after {written} bytes, and no "
+                  "message said the text waits")
+            if not select.select([], [fd], [], 0.1)[1]:
+                continue
+            try:
+                written += os.write(fd, data[written:written + STREAM_PIECE])
+                last_progress = time.monotonic()
+            except BlockingIOError:
+                pass
+        rss = vm_rss_kib(s.program.pid)
+        print(f"the line took {written} of {len(data)} bytes; Corvanta's resident memory {rss} KiB")
+        check(written < len(data), "the whole stream went in: the program went on reading")
+        check(BACKLOG_QUEUE <= written <= BACKLOG_QUEUE + BACKLOG_SLACK,
+              f"the line was held after {written} bytes, not near the {BACKLOG_QUEUE} bytes that may wait")
+        check(rss < BACKLOG_MEMORY_KIB, f"Corvanta takes {rss} KiB of memory, more than {BACKLOG_MEMORY_KIB}")
+
+        boxes = overflow_reports(s)
+        check(len(boxes) == 1, f"{len(boxes)} messages that the text waits, expected one")
+        s.click_rect(s.controls(boxes[0], by="text")["OK"]["rect"])
+        testbed.wait_for(lambda: not s.message_boxes("Corvanta"), 10, "the message box to close")
+        s.press(about, s.controls(about, by="text")["&Ok"]["id"])
+        testbed.wait_for(lambda: not s.about_boxes(), 10, "the About box to close")
+        recorder = s.windows("CorvantaFastRecorder")
+        check(len(recorder) == 1, f"{len(recorder)} fast recorders")
+        s.click_rect(recorder[0][1])
+
+        expected = data[:BACKLOG_TYPED].decode("ascii")
+        progress = [0, time.monotonic()]
+
+        def arrived():
+            typed = s.typed()
+            if len(typed) != progress[0]:
+                progress[:] = [len(typed), time.monotonic()]
+            check(s.alive(), f"Corvanta.exe ended with status {s.program.returncode}")
+            head = typed[:len(expected)]
+            if not expected.startswith(head):
+                at = next((i for i, (a, b) in enumerate(zip(head, expected)) if a != b), len(expected))
+                raise Failure(f"the typed text departs from what was sent at character {at} of {len(typed)} typed")
+            check(time.monotonic() - progress[1] < 20, f"typing stopped at {len(typed)} of {len(expected)} characters")
+            return head == expected
+        started = time.monotonic()
+        testbed.wait_for(arrived, STREAM_TIMEOUT, f"the first {len(expected)} characters sent to be typed")
+        print(f"the first {len(expected)} characters typed in {time.monotonic() - started:.1f} s")
+    finally:
+        os.close(fd)
     said = [s.message_text(box) for box in s.message_boxes("Corvanta")]
     check(not said, f"Corvanta reported: {said}")
 

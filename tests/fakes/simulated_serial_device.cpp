@@ -1,5 +1,6 @@
 #include "fakes/simulated_serial_device.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -19,6 +20,7 @@ void SimulatedSerialDevice::Open(int16_t port, const LineSettings& line, int32_t
         read_ += leftovers;
     }
     open_port_ = port;
+    reading_ = true;
     last_open = Applied{port, FormatLineSettings(line), handshaking};
 }
 
@@ -70,12 +72,31 @@ void SimulatedSerialDevice::ReleaseOutput() {
     }
 }
 
-void SimulatedSerialDevice::Write(int16_t port, std::string_view bytes) {
-    if (open_port_ == port) {
+size_t SimulatedSerialDevice::Write(int16_t port, std::string_view bytes) {
+    if (open_port_ == port && reading_) {
         read_ += bytes;
+    } else if (open_port_ == port) {
+        std::string& driver = in_driver_[port];
+        bytes = bytes.substr(0, kDriverBufferSize - std::min(driver.size(), kDriverBufferSize));
+        driver += bytes;
     } else if (existing_ports.contains(port)) {
         in_driver_[port] += bytes;
+    } else {
+        return 0;
     }
+    return bytes.size();
+}
+
+void SimulatedSerialDevice::SetReading(bool on) {
+    reading_ = on;
+    if (on && open_port_) {
+        read_ += std::exchange(in_driver_[*open_port_], {});
+    }
+}
+
+size_t SimulatedSerialDevice::InDriver(int16_t port) const {
+    const auto found = in_driver_.find(port);
+    return found == in_driver_.end() ? 0 : found->second.size();
 }
 
 void SimulatedSerialDevice::Deliver() {

@@ -12,7 +12,8 @@ namespace corvanta {
 
 // Serial ports of an imaginary machine, with devices a test plugs in and pulls out. It opens only the ports that
 // exist and are not busy, and what the far end writes waits in the port's driver, or in the reader once the port
-// is open, until a test lets the UI thread take it (Deliver).
+// is open, until a test lets the UI thread take it (Deliver). While the reader is told to stop, what the far end
+// writes to the open port waits in the driver, up to its buffer.
 class SimulatedSerialDevice : public SerialDevice {
   public:
     void Open(int16_t port, const LineSettings& line, int32_t handshaking, bool discard_leftovers) override;
@@ -20,11 +21,14 @@ class SimulatedSerialDevice : public SerialDevice {
     std::string Close() override;
     bool IsOpen() const override { return open_port_.has_value(); }
     void Transmit(std::string_view bytes) override;
+    void SetReading(bool on) override;
     void SetOnRead(ReadHandler handler) override { on_read_ = std::move(handler); }
     void SetOnArrival(ArrivalHandler handler) override { on_arrival_ = std::move(handler); }
 
-    // The far end of COMn writes; nothing reaches a port whose device is away.
-    void Write(int16_t port, std::string_view bytes);
+    // The far end of COMn writes; nothing reaches a port whose device is away. How many bytes went in: fewer while
+    // the reader is stopped and the driver's buffer is full, where handshaking holds the rest at the far end (and
+    // without it they are lost).
+    size_t Write(int16_t port, std::string_view bytes);
     // The reader's wake-up reaches the UI thread: what it took, and the end of the port, go to the handler.
     void Deliver();
     // Writes into the open port and delivers.
@@ -53,6 +57,13 @@ class SimulatedSerialDevice : public SerialDevice {
     };
     std::optional<Applied> last_open;
 
+    // Whether the reader issues reads; what waits in COMn's driver.
+    bool Reading() const { return reading_; }
+    size_t InDriver(int16_t port) const;
+
+    // The driver's receive buffer (SetupComm's size).
+    static constexpr size_t kDriverBufferSize = 1024;
+
     // Ports the machine has, and ports another program holds open.
     std::set<int16_t> existing_ports{1, 2, 3, 4};
     std::set<int16_t> busy_ports;
@@ -67,6 +78,7 @@ class SimulatedSerialDevice : public SerialDevice {
     std::map<int16_t, std::string> in_driver_;
     // Taken by the reader, not yet delivered.
     std::string read_;
+    bool reading_ = true;
     bool gone_ = false;
     // Written while the device held it back; dropped when the port closes.
     std::string unsent_;

@@ -204,144 +204,26 @@ TEST(frmTerminalLoad, PortFailureStillShowsTheTrayAndOneMessage) {
     }
 }
 
-// Every OnComm event, whatever its kind, reads the whole buffer once and types it as one text, unaltered.
-TEST(frmTerminalRelay, OneReadOneSendOfTheWholeBuffer) {
-    struct Case {
-        const char* label;
-        std::vector<std::string> pieces;  // queued before the one event
-        std::vector<Text> typed;
-    };
-    const Case cases[] = {
-        {"digits and CR", {"12345\r"}, {u"12345\r"}},
-        {"arrived in pieces", {"123", "45", "\r"}, {u"12345\r"}},
-        {"empty buffer", {}, {}},
-        {"sender notation is not escaped", {"a+b^c%d~e{f}g[h](i)"}, {u"a+b^c%d~e{f}g[h](i)"}},
-        {"bytes above 127 in Windows-1252", {"\xE9\x80\x9F\xFF"}, {u"\u00E9\u20AC\u0178\u00FF"}},
-        {"NUL and control characters pass", {std::string("a\0b\x1B\n", 5)}, {Text(u"a\0b\x1B\n", 5)}},
-    };
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.terminal.Form_Load();
-        for (const std::string& piece : c.pieces) {
-            rig.comm.device.Write(1, piece);
-        }
-        ASSERT_NO_THROW(rig.comm.device.Deliver()) << c.label;
-        EXPECT_EQ(rig.keys.texts, c.typed) << c.label;
-        EXPECT_EQ(rig.comm.Input(), "") << c.label;
-    }
-}
-
-// A double-byte character whose two bytes arrive in two reads is typed once, whole. The walk starts at the
-// block's first byte, since a trail byte can look like a lead byte.
-TEST(frmTerminalRelay, DoubleByteCharacterSplitBetweenReadsIsTypedWhole) {
-    struct Case {
-        const char* label;
-        std::vector<std::string> reads;
-        std::vector<Text> typed;
-    };
-    const Case cases[] = {
-        {"split after the lead byte",
-         {"A\x93",
-          "\xFA"
-          "B"},
-         {u"A", u"\u65E5B"}},
-        {"lead byte alone", {"\x93", "\xFA"}, {u"\u65E5"}},
-        {"whole characters", {"\x93\xFA\x96\x7B"}, {u"\u65E5\u672C"}},
-        {"trail byte in the lead range ends a block", {"x\x81\x81", "y"}, {u"x\u30FB", u"y"}},
-        {"trail byte in the lead range, then a split", {"\x81\x81\x93", "\xFA"}, {u"\u30FB", u"\u65E5"}},
-        {"half-width katakana are single bytes", {"\xB1\xB2"}, {u"\uFF71\uFF72"}},
-    };
-    for (const Case& c : cases) {
-        Rig rig;
-        rig.ansi.double_byte = true;
-        rig.terminal.Form_Load();
-        for (const std::string& read : c.reads) {
-            rig.comm.Receive(read);
-        }
-        EXPECT_EQ(rig.keys.texts, c.typed) << c.label;
-    }
-}
-
-class ThrowingSender : public FakeKeystrokeSender {
-  public:
-    SendResult SendKeys(TextView text) override {
-        if (fail_next) {
-            fail_next = false;
-            throw Error(u"SendInput: Access is denied.");
-        }
-        return FakeKeystrokeSender::SendKeys(text);
-    }
-    bool fail_next = true;
-};
-
-// A sender that refuses or fails never takes the handler down, and the text is typed once keys go in again.
-TEST(frmTerminalRelay, SenderFailureLosesNothing) {
-    Rig refusing;
-    refusing.keys.refuse = true;
-    refusing.terminal.Form_Load();
-    EXPECT_NO_THROW(refusing.comm.Receive("12345\r"));
-    refusing.keys.refuse = false;
-    refusing.DrainTyping();
-    EXPECT_EQ(refusing.keys.texts, (std::vector<Text>{u"12345\r", u"12345\r"})) << "refused, then typed";
-
+// The port's OnComm reaches the relay, and what came is typed; the output values read at start are in force.
+TEST(frmTerminalRelay, WhatThePortReceivesIsTyped) {
     Rig rig;
-    ThrowingSender sender;
-    FakeTimer timer;
-    TypingQueue queue(sender, rig.focus, timer, [](TextView) {});
-    FakePopupMenu menu;
-    frmTerminal terminal(rig.form, rig.comm, rig.tray, rig.store, queue, rig.ansi,
-                         {menu, rig.dialogs, rig.registry, rig.auto_start, [] {}},
-                         {rig.record_gap_timer, rig.code_pages, rig.registry_watch, {}});
-    terminal.Form_Load();
-    EXPECT_NO_THROW(rig.comm.Receive("kept"));
-    rig.comm.Receive("next");
-    while (timer.Pending()) {
-        timer.Fire();
-    }
-    EXPECT_EQ(sender.texts, std::vector<Text>{u"keptnext"});
+    rig.registry.Put(kOutputUserRoot, ToUtf8(kOutputUserPath), "Suffix", reg::kRegSz, std::string("#\0", 2));
+    rig.terminal.Form_Load();
+    rig.comm.Receive("12345\r");
+    EXPECT_EQ(rig.keys.texts, std::vector<Text>{u"12345#\r"});
 }
 
-// Nothing received is dropped without a word: bytes that fail to convert are reported once and converted again
-// with the next read; text the full queue turns away waits, and the port's bytes behind it, until there is room;
-// bytes that arrive while a report is open keep their place.
-TEST(frmTerminalRelay, TextThatCannotGoOnYetIsKeptInOrder) {
-    const Text big = Text(kTypingQueueLimit + 700, u'x');
-    const struct {
-        const char* label;
-        bool fail_conversion;  // of the first read
-        std::string first;
-        size_t reports;
-    } kCases[] = {
-        {"conversion failed", true, "12", 1},
-        {"queue full", false, std::string(big.begin(), big.end()), 1},
-        {"queue full, bytes during its report", false, std::string(big.begin(), big.end()), 1},
-    };
-    for (const auto& c : kCases) {
-        Rig rig;
-        rig.terminal.Form_Load();
-        rig.ansi.fail_to_text = c.fail_conversion;
-        if (std::string(c.label).find("during") != std::string::npos) {
-            rig.while_report_open = [&rig] { rig.comm.Receive("5"); };
-        }
-        rig.comm.Receive(c.first);
-        rig.comm.Receive("3");
-        rig.ansi.fail_to_text = false;
-        rig.comm.Receive("4");
-        rig.DrainTyping();
-
-        Text typed;
-        for (const Text& text : rig.keys.texts) {
-            typed += text;
-        }
-        std::string expected = c.first + "34";
-        if (rig.while_report_open) {
-            expected.insert(c.first.size(), "5");
-        }
-        EXPECT_TRUE(typed == Text(expected.begin(), expected.end()))
-            << c.label << ": " << typed.size() << " of " << expected.size() << " units typed, or out of order";
-        EXPECT_EQ(rig.form.message_boxes.size(), c.reports) << c.label;
-        EXPECT_EQ(rig.comm.Input(), "") << c.label;
-    }
+// Output values that were not used are named in a box of their own, after the port's, once start-up is done.
+TEST(frmTerminalOutput, RefusedValuesAreNamedAfterThePortsMessage) {
+    Rig rig(Stored{{u"CommPort", u"abc"}});
+    rig.registry.Put(kOutputUserRoot, ToUtf8(kOutputUserPath), "KeyMode", reg::kRegSz, std::string("fast\0", 5));
+    rig.terminal.Form_Load();
+    ASSERT_EQ(rig.form.message_boxes.size(), 2u);
+    EXPECT_NE(rig.form.message_boxes[0].prompt.find(u"port number"), Text::npos)
+        << ToUtf8(rig.form.message_boxes[0].prompt);
+    EXPECT_NE(rig.form.message_boxes[1].prompt.find(u"KeyMode"), Text::npos)
+        << ToUtf8(rig.form.message_boxes[1].prompt);
+    ExpectTrayUp(rig, "a refused port and a refused output value");
 }
 
 TEST(frmTerminalUnload, ClosesThePortAndNeverCancels) {

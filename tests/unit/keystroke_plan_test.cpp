@@ -192,8 +192,7 @@ std::string Describe(const std::vector<InputEvent>& events) {
 }
 
 std::string Plan(const FakeLayout& layout, TextView text, bool caps_lock = false, const PlanOptions& options = {}) {
-    KeystrokeState state;
-    return Describe(PlanKeystrokes(text, layout, caps_lock, state, options));
+    return Describe(PlanKeystrokes(text, layout, caps_lock, options));
 }
 
 struct Case {
@@ -207,72 +206,42 @@ void ExpectPlans(const FakeLayout& layout, const std::vector<Case>& cases, bool 
     }
 }
 
-// CR, LF, TAB, BS and ESC are their keys; CR LF is one line break, CR CR and LF LF are two.
+// CR, LF, TAB, BS and ESC are their keys, each CR and each LF one Enter: the text is final, so a CR LF that
+// reaches the plan was meant as two line breaks.
 TEST(KeystrokePlan, NamedKeysAndLineBreaks) {
     ExpectPlans(UsLayout(), {
                                 {u"\r", "Enter"},
                                 {u"\n", "Enter"},
-                                {u"\r\n", "Enter"},
+                                {u"\r\n", "Enter Enter"},
                                 {u"\r\r", "Enter Enter"},
                                 {u"\n\n", "Enter Enter"},
                                 {u"\n\r", "Enter Enter"},
-                                {u"\r\n\n", "Enter Enter"},
-                                {u"\r\r\n", "Enter Enter"},
-                                {u"a\r\nb\nc", "A Enter B Enter C"},
+                                {u"a\rb\nc", "A Enter B Enter C"},
                                 {u"\t", "Tab"},
                                 {u"\b", "Back"},
                                 {u"\x1B", "Esc"},
-                                {Text(u"\r\0\n", 3), "Enter Enter"},
                                 {u"12345\r", "1 2 3 4 5 Enter"},
                             });
 }
 
-// The line-break state carries over from one text to the next; an empty text leaves it alone.
-TEST(KeystrokePlan, CrLfAcrossTexts) {
-    const FakeLayout us = UsLayout();
-    const std::vector<std::vector<Case>> sequences = {
-        {{u"\r", "Enter"}, {u"\n", ""}},
-        {{u"\r", "Enter"}, {u"", ""}, {u"\n", ""}},
-        {{u"a\r", "A Enter"}, {u"\nb", "B"}},
-        {{u"\n", "Enter"}, {u"\n", "Enter"}},
-        {{u"\r", "Enter"}, {u"x\n", "X Enter"}},
-        {{u"\r\n", "Enter"}, {u"\n", "Enter"}},
-        {{u"\r", "Enter"}, {u"\r", "Enter"}, {u"\n", ""}},
-    };
-    for (const auto& sequence : sequences) {
-        KeystrokeState state;
-        std::string history;
-        for (const Case& c : sequence) {
-            history += "[" + ToUtf8(c.text) + "]";
-            EXPECT_EQ(Describe(PlanKeystrokes(c.text, us, false, state)), c.expected) << "texts: " << history;
-        }
-    }
-}
-
-// Control characters other than the named keys type nothing: as Ctrl-combinations they would fire shortcuts.
-// Asked for, they go as Unicode units, which never fire one.
-TEST(KeystrokePlan, ControlCharactersAreNotTyped) {
-    const FakeLayout us = UsLayout();
-    const std::map<char16_t, std::string> named = {
-        {u'\r', "Enter"}, {u'\n', "Enter"}, {u'\t', "Tab"}, {u'\b', "Back"}, {u'\x1B', "Esc"}};
+// Any other control character that reaches the plan is typed as a Unicode unit, which never fires a shortcut as
+// its Ctrl-combination would, whatever the layout says of it.
+TEST(KeystrokePlan, OtherControlCharactersAreUnicodeUnits) {
+    FakeLayout us = UsLayout();
     std::vector<char16_t> controls = {0x7F};
     for (char16_t c = 0; c < 0x20; ++c) {
-        controls.push_back(c);
+        if (Text(u"\r\n\t\b\x1B").find(c) == Text::npos) {
+            controls.push_back(c);
+        }
     }
     for (char16_t c = 0x80; c <= 0x9F; ++c) {
         controls.push_back(c);
     }
     for (char16_t c : controls) {
-        const auto found = named.find(c);
-        const std::string expected = found == named.end() ? "" : found->second;
-        EXPECT_EQ(Plan(us, Text(1, c)), expected) << "control character U+" << Hex(c);
-        EXPECT_EQ(Plan(us, Text(u"a") + c + u"b"), "A " + (expected.empty() ? "" : expected + " ") + "B")
-            << "control character U+" << Hex(c) << " between letters";
-        KeystrokeState as_unicode;
-        as_unicode.controls_as_unicode = true;
-        EXPECT_EQ(Describe(PlanKeystrokes(Text(1, c), us, false, as_unicode)),
-                  found == named.end() ? "u" + Hex(c) : expected)
-            << "control character U+" << Hex(c) << " typed as itself";
+        us.keys[c] = {static_cast<uint8_t>('A' + c % 26), kCtrlBit};  // what VkKeyScanEx answers for ^A and the like
+        EXPECT_EQ(Plan(us, Text(1, c)), "u" + Hex(c)) << "control character U+" << Hex(c);
+        EXPECT_EQ(Plan(us, Text(u"A") + c + u"B"), "+Shift A u" + Hex(c) + " B -Shift")
+            << "control character U+" << Hex(c) << " between capitals";
     }
 }
 
@@ -301,7 +270,7 @@ TEST(KeystrokePlan, UsLayoutTypesCharactersAsTheirKeys) {
                                 {u"A\tB\x1B", "+Shift A -Shift Tab +Shift B -Shift Esc"},
                                 {u"A\x01"
                                  u"B",
-                                 "+Shift A B -Shift"},
+                                 "+Shift A u0001 B -Shift"},
                                 {u"A\u00E9B c", "+Shift A u00E9 B -Shift vk20 C"},
                                 {u"A\U0001F600B", "+Shift A uD83D uDE00 B -Shift"},
                             });
@@ -369,12 +338,11 @@ TEST(KeystrokePlan, CapsLockIsAskedOnlyForLettersTypedByTheirKeys) {
                  {u"a", 1}, {u"12:34 Hello World", 1},       {u"\u4E2Dx", 1}};
     for (const auto& c : cases) {
         int asked = 0;
-        KeystrokeState state;
         const std::function<bool()> caps_lock = [&] {
             ++asked;
             return true;
         };
-        const std::string plan = Describe(PlanKeystrokes(c.text, UsLayout(), caps_lock, state));
+        const std::string plan = Describe(PlanKeystrokes(c.text, UsLayout(), caps_lock));
         EXPECT_EQ(asked, c.asked) << "input: " << ToUtf8(c.text) << " plan: " << plan;
     }
 }
@@ -382,9 +350,8 @@ TEST(KeystrokePlan, CapsLockIsAskedOnlyForLettersTypedByTheirKeys) {
 // Every key event carries the layout's scan code for its key; only extended keys are flagged so.
 TEST(KeystrokePlan, ScanCodesAndExtendedFlag) {
     const FakeLayout de = GermanLayout();
-    KeystrokeState state;
     const Text text = u"aA€\r\t\b\x1B÷";
-    for (const InputEvent& e : PlanKeystrokes(text, de, false, state)) {
+    for (const InputEvent& e : PlanKeystrokes(text, de, false)) {
         ASSERT_EQ(e.kind, InputEvent::Kind::Key);
         EXPECT_EQ(e.code, de.ScanCode(e.virtual_key)) << "key " << KeyName(e.virtual_key);
         EXPECT_EQ(e.extended, e.virtual_key == 0x6F) << "key " << KeyName(e.virtual_key);
@@ -406,7 +373,7 @@ TEST(KeystrokePlan, KeyModes) {
         {KeyMode::kUnicode,
          u"a\r\n\t\b\x1B\x01"
          u"b",
-         "u0061 Enter Tab Back Esc u0062"},
+         "u0061 Enter Enter Tab Back Esc u0001 u0062"},
         {KeyMode::kUnicode, u"€^", "u20AC u005E"},
         {KeyMode::kScanCode, u"aA€", "A +Shift A -Shift +Ctrl +Alt E -Alt -Ctrl"},
         {KeyMode::kScanCode, u"<>a\r", "u003C u003E A Enter"},
@@ -442,7 +409,7 @@ TEST(KeystrokePlan, UserHeldModifiersAreLiftedAroundTheText) {
         {{vkey::kLControl, vkey::kRMenu}, u"f", "-LCtrl Mask -RAlt F +RAlt +LCtrl"},
         {{vkey::kLShift, vkey::kLControl}, u"A", "-LShift -LCtrl +Shift A -Shift +LCtrl +LShift"},
         {{vkey::kLShift}, u"", ""},
-        {{vkey::kLShift, vkey::kLControl}, u"\x01", ""},
+        {{vkey::kLShift, vkey::kLControl}, u"\x01", "-LCtrl u0001 +LCtrl"},
     };
     for (const auto& c : cases) {
         std::string held;
@@ -476,9 +443,7 @@ TEST(KeystrokePlan, RecoveryAfterARefusedSend) {
         {u"ab", {vkey::kLShift}, 6, ""},
     };
     for (const auto& c : cases) {
-        KeystrokeState state;
-        const std::vector<InputEvent> plan =
-            PlanKeystrokes(c.text, UsLayout(), false, state, {KeyMode::kLayout, c.held});
+        const std::vector<InputEvent> plan = PlanKeystrokes(c.text, UsLayout(), false, {KeyMode::kLayout, c.held});
         EXPECT_EQ(Describe(PlanRecovery(plan, c.accepted)), c.expected)
             << "input: " << ToUtf8(c.text) << " plan: " << Describe(plan) << " accepted: " << c.accepted;
     }
@@ -508,7 +473,6 @@ TEST(KeystrokePlan, KeysAreReleasedAndModifiersNeverLeak) {
         }
         const bool caps_lock = round % 3 == 0;
         const FakeLayout& layout = layouts[round % 2];
-        KeystrokeState state{round % 5 == 0};
         PlanOptions options{static_cast<KeyMode>(round % 3), {}};
         for (const uint8_t key : user_keys) {
             if (random() % 4 == 0) {
@@ -516,7 +480,7 @@ TEST(KeystrokePlan, KeysAreReleasedAndModifiersNeverLeak) {
             }
         }
         const std::set<uint8_t> held(options.held_keys.begin(), options.held_keys.end());
-        const std::vector<InputEvent> events = PlanKeystrokes(text, layout, caps_lock, state, options);
+        const std::vector<InputEvent> events = PlanKeystrokes(text, layout, caps_lock, options);
         std::string context = "input: " + ToUtf8(text) + " mode " + std::to_string(round % 3) + " held";
         for (const uint8_t key : options.held_keys) {
             context += " " + KeyName(key);

@@ -10,12 +10,13 @@
 #include "core/output_pipeline.h"
 #include "core/output_records.h"
 #include "core/output_settings.h"
+#include "core/output_settings_reload.h"
 #include "core/text_decoder.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_code_pages.h"
 #include "fakes/fake_registry.h"
+#include "fakes/fake_registry_watch.h"
 #include "fakes/fake_timer.h"
-#include "unit/terminal_rig.h"
 
 namespace corvanta {
 namespace {
@@ -101,6 +102,13 @@ OutputSettings Shaping(Text prefix, Text suffix, std::optional<Text> line_end = 
     return settings;
 }
 
+OutputSettings Map(char16_t control, Text replacement) {
+    OutputSettings settings;
+    settings.controls = ControlMode::kMap;
+    settings.control_map = {{control, std::move(replacement)}};
+    return settings;
+}
+
 OutputSettings Gs1Map() {
     OutputSettings settings;
     settings.controls = ControlMode::kMap;
@@ -108,61 +116,131 @@ OutputSettings Gs1Map() {
     return settings;
 }
 
-// Prefix before a record's first typed character, suffix after its last, then the line end as set; CR LF is one
-// line end, also split between reads; with nothing set the text comes out as it went in.
-TEST(OutputRecords, ShapedPerRecord) {
+// The text typed for what the pipeline made of a read or a pause.
+Text TypedOf(const std::vector<RecordPart>& records) {
+    Text typed;
+    for (const RecordPart& record : records) {
+        typed += record.typed;
+    }
+    return typed;
+}
+
+// What the pipeline types for each read, over the ANSI code page.
+std::vector<Text> TypedFor(const OutputSettings& settings, const std::vector<std::string>& reads) {
+    FakeAnsiCodePage ansi;
+    FakeCodePages code_pages;
+    FakeTimer timer;
+    OutputPipeline pipeline(ansi, code_pages, timer);
+    pipeline.SetSettings(settings);
+    std::vector<Text> typed;
+    for (const std::string& read : reads) {
+        typed.push_back(TypedOf(pipeline.Receive(read)));
+    }
+    return typed;
+}
+
+// The text typed is final: prefix before a record's first typed character, suffix after its last, then the line
+// end as set; a control is typed as itself only where the settings keep it. Every line end is one CR or LF, CR LF
+// counting once also when split between reads or brought together by the settings; CR CR and LF LF are two.
+TEST(OutputPipeline, TheTextIsFinal) {
     OutputSettings unicode;
     unicode.controls = ControlMode::kUnicode;
     const struct {
         const char* label;
         OutputSettings settings;
-        std::vector<Text> reads;
+        std::vector<std::string> reads;
         std::vector<Text> typed;
     } cases[] = {
-        {"defaults", {}, {Text(u"a\0b\x1D\r\n", 6), u"\r", u"\n"}, {Text(u"a\0b\x1D\r\n", 6), u"\r", u"\n"}},
-        {"suffix, CR LF once", Shaping(u"", u"!"), {u"ab\r\ncd\r", u"\nx"}, {u"ab!\r\ncd!\r", u"\nx"}},
-        {"tab for CR LF split", Shaping(u"", u"", u"\t"), {u"ab\r", u"\ncd\n"}, {u"ab\t", u"cd\t"}},
-        {"prefix per record", Shaping(u">", u""), {u"ab", u"c\nd\n"}, {u">ab", u"c\n>d\n"}},
-        {"empty line has no prefix", Shaping(u">", u"<", Text()), {u"\r\n\rx\r"}, {u">x<"}},
+        {"defaults", {}, {std::string("a\0b\x1D\r\n", 6), "\r", "\n"}, {u"ab\r", u"\r", u""}},
+        {"every other line end counts", {}, {"a\nb\n\nc\r\r", "\n\r"}, {u"a\nb\n\nc\r\r", u"\r"}},
+        {"suffix, CR LF once", Shaping(u"", u"!"), {"ab\r\ncd\r", "\nx"}, {u"ab!\rcd!\r", u"x"}},
+        {"tab for CR LF split", Shaping(u"", u"", u"\t"), {"ab\r", "\ncd\n"}, {u"ab\t", u"cd\t"}},
+        {"prefix per record", Shaping(u">", u""), {"ab", "c\nd\n"}, {u">ab", u"c\n>d\n"}},
+        {"empty line has no prefix", Shaping(u">", u"<", Text()), {"\r\n\rx\r"}, {u">x<"}},
         {"GS map, EOT dropped",
          Gs1Map(),
-         {u"01\x1D"
-          u"10\x04\r"},
+         {"01\x1D"
+          "10\x04\r"},
          {u"01|10\r"}},
-        {"dropped control opens no record", Shaping(u">", u"<"), {u"\x04\r"}, {u"\x04\r"}},
+        {"dropped control opens no record", Shaping(u">", u"<"), {"\x04\r"}, {u"\r"}},
         {"unicode controls kept",
          unicode,
-         {u"a\x1D"
-          u"b\x7F"},
+         {"a\x1D"
+          "b\x7F"},
          {u"a\x1D"
           u"b\x7F"}},
+        {"line end set to CR LF", Shaping(u"", u"", u"\r\n"), {"a\n", "b\r\n"}, {u"a\r", u"b\r"}},
+        {"a control left out between CR and LF", {}, {"a\r\x04\nb"}, {u"a\r\nb"}},
+        {"a control mapped to nothing between CR and LF", Gs1Map(), {"a\r\x04\nb"}, {u"a\r\nb"}},
+        {"a replacement brings CR LF together", Map(u'\x1D', u"\n"), {"a\r\x1D"}, {u"a\r"}},
+        {"Tab mapped to nothing", Map(u'\t', u""), {"a\tb"}, {u"ab"}},
+        {"suffix CR, line end LF", Shaping(u"", u"\r"), {"a\n", "b\r"}, {u"a\r", u"b\r\r"}},
     };
     for (const auto& c : cases) {
-        RecordSplitter splitter;
-        RecordShaper shaper;
-        shaper.SetSettings(c.settings);
-        std::vector<Text> typed;
-        for (const Text& read : c.reads) {
-            typed.push_back(shaper.Shape(splitter.Split(read)));
-        }
+        const std::vector<Text> typed = TypedFor(c.settings, c.reads);
         EXPECT_EQ(typed, c.typed) << c.label << ": " << Shown(c.reads) << " typed " << Shown(typed);
     }
     // Wherever a read ends, the same text is typed in all.
-    const Text stream = u"\r\nab\x1D\r\n\ncd\r\r\n";
-    const std::pair<const char*, OutputSettings> all[] = {
-        {"prefix and suffix", Shaping(u">", u"<")}, {"tab", Shaping(u">", u"<", u"\t")}, {"GS map", Gs1Map()}};
+    const std::string stream = "\r\nab\x1D\r\n\ncd\r\r\n";
+    const std::pair<const char*, OutputSettings> all[] = {{"defaults", {}},
+                                                          {"prefix and suffix", Shaping(u">", u"<")},
+                                                          {"tab", Shaping(u">", u"<", u"\t")},
+                                                          {"GS map", Gs1Map()}};
     for (const auto& [label, settings] : all) {
+        const Text whole = TypedFor(settings, {stream})[0];
         for (size_t split = 0; split <= stream.size(); ++split) {
-            RecordSplitter splitter;
-            RecordShaper shaper;
-            shaper.SetSettings(settings);
-            Text typed = shaper.Shape(splitter.Split(stream.substr(0, split)));
-            typed += shaper.Shape(splitter.Split(stream.substr(split)));
-            RecordSplitter whole_splitter;
-            RecordShaper whole;
-            whole.SetSettings(settings);
-            EXPECT_EQ(typed, whole.Shape(whole_splitter.Split(stream))) << label << ": split after " << split;
+            const std::vector<Text> typed = TypedFor(settings, {stream.substr(0, split), stream.substr(split)});
+            EXPECT_EQ(typed[0] + typed[1], whole) << label << ": split after " << split;
         }
+    }
+}
+
+std::string Shown(const std::vector<std::vector<RecordPart>>& outputs) {
+    std::string shown;
+    for (const std::vector<RecordPart>& output : outputs) {
+        shown += "{";
+        for (const RecordPart& record : output) {
+            shown += Shown(std::vector<Text>{record.received, record.typed}) + (record.ends ? " ends " : " ");
+        }
+        shown += "}";
+    }
+    return shown;
+}
+
+// The relay sees records: each read or pause gives the records' parts in order, each with what came for it, what
+// is typed for it, and whether the record ended there (a line end, or the gap after a record that began).
+TEST(OutputPipeline, RecordsOfEachReadAndPause) {
+    const std::string kGap = "(gap)";
+    const struct {
+        const char* label;
+        OutputSettings settings;
+        std::vector<std::string> reads;  // kGap: the record gap passes
+        std::vector<std::vector<RecordPart>> records;
+    } cases[] = {
+        {"a scan", {}, {"12\r\n"}, {{{u"12", u"12\r", true}}}},
+        {"a scan in two reads", {}, {"1", "2\r"}, {{{u"1", u"1", false}}, {{u"2", u"2\r", true}}}},
+        {"two scans, the second open", {}, {"a\rb"}, {{{u"a", u"a\r", true}, {u"b", u"b", false}}}},
+        {"empty lines", {}, {"\r\n\n"}, {{{u"", u"\r", true}, {u"", u"\n", true}}}},
+        {"the gap ends a record",
+         Shaping(u"", u"#"),
+         {"ab", kGap, kGap},
+         {{{u"ab", u"ab", false}}, {{u"", u"#", true}}, {}}},
+        {"a dropped control",
+         Shaping(u"<", u">"),
+         {"\x04x\r\x04\n"},
+         {{{u"\x04x", u"<x>\r", true}, {u"\x04", u"\n", true}}}},
+    };
+    for (const auto& c : cases) {
+        FakeAnsiCodePage ansi;
+        FakeCodePages code_pages;
+        FakeTimer timer;
+        OutputPipeline pipeline(ansi, code_pages, timer);
+        pipeline.SetSettings(c.settings);
+        std::vector<std::vector<RecordPart>> records;
+        for (const std::string& read : c.reads) {
+            records.push_back(read == kGap ? pipeline.GapElapsed() : pipeline.Receive(read));
+        }
+        EXPECT_TRUE(records == c.records) << c.label << ": " << Shown(c.reads) << " gave " << Shown(records);
     }
 }
 
@@ -174,32 +252,32 @@ TEST(OutputPipeline, RecordGapOnTheTimer) {
     FakeTimer timer;
     OutputPipeline pipeline(ansi, code_pages, timer);
 
-    EXPECT_EQ(pipeline.Receive("plain"), u"plain");
-    EXPECT_EQ(pipeline.GapElapsed(), u"") << "no suffix";
+    EXPECT_EQ(TypedOf(pipeline.Receive("plain")), u"plain");
+    EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"") << "no suffix";
 
     OutputSettings settings = Shaping(u"[", u"]");
     settings.record_gap_ms = 250;
     pipeline.SetSettings(settings);
-    EXPECT_EQ(pipeline.Receive("12"), u"[12");
+    EXPECT_EQ(TypedOf(pipeline.Receive("12")), u"[12");
     EXPECT_EQ(timer.delay, 250u);
-    EXPECT_EQ(pipeline.Receive("3"), u"3");
+    EXPECT_EQ(TypedOf(pipeline.Receive("3")), u"3");
     pipeline.SetSettings(Shaping(u"<", u">"));  // during the record: from the next one on
     ASSERT_TRUE(timer.Pending());
-    EXPECT_EQ(pipeline.GapElapsed(), u"]");
-    EXPECT_EQ(pipeline.Receive("4\r"), u"<4>\r");
+    EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"]");
+    EXPECT_EQ(TypedOf(pipeline.Receive("4\r")), u"<4>\r");
     EXPECT_FALSE(timer.Pending()) << "a line end closed the record";
 
     OutputSettings utf8;
     utf8.code_page = kUtf8CodePage;
     pipeline.SetSettings(utf8);
-    EXPECT_EQ(pipeline.Receive("\xC3"), u"");
-    EXPECT_EQ(pipeline.Receive("\xBC"), u"\u00FC");
+    EXPECT_EQ(TypedOf(pipeline.Receive("\xC3")), u"");
+    EXPECT_EQ(TypedOf(pipeline.Receive("\xBC")), u"\u00FC");
 
     utf8.suffix = u">";
     pipeline.SetSettings(utf8);
-    EXPECT_EQ(pipeline.GapElapsed(), u"");
-    EXPECT_EQ(pipeline.Receive("5\xC3"), u"5");
-    EXPECT_EQ(pipeline.GapElapsed(), u"\uFFFD>") << "a character cut short by the pause stays in its record";
+    EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"");
+    EXPECT_EQ(TypedOf(pipeline.Receive("5\xC3")), u"5");
+    EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"\uFFFD>") << "a character cut short by the pause stays in its record";
 }
 
 void PutString(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, std::string text) {
@@ -294,28 +372,52 @@ TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
     }
 }
 
-// The form reads the values at start, names refused ones once after the port's message, applies a change from
-// the next scan on, without a restart, and types the suffix of a scan without a line end when the gap passes.
-TEST(frmTerminalOutput, ShapesScansAndFollowsChanges) {
-    test::Rig rig;
-    PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "Suffix", "\\t#");
-    PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "fast");
-    rig.terminal.Form_Load();
-    ASSERT_EQ(rig.form.message_boxes.size(), 1u);
-    EXPECT_NE(rig.form.message_boxes[0].prompt.find(u"KeyMode"), Text::npos)
-        << ToUtf8(rig.form.message_boxes[0].prompt);
-    ASSERT_EQ(rig.applied.size(), 1u);
-    EXPECT_EQ(rig.applied[0].suffix, u"\t#");
-    ASSERT_EQ(rig.registry_watch.keys.size(), 3u) << "the user's own, the user's policy and the computer's policy";
+// The values are handed on at start and again after every change, from the next scan on, without a restart. The
+// refused ones are named at start by the caller, and after a change only when something new is refused.
+TEST(OutputSettingsReload, FollowsChangesAndNamesNewRefusalsOnce) {
+    FakeAnsiCodePage ansi;
+    FakeCodePages code_pages;
+    FakeRegistry registry;
+    FakeRegistryWatch watch;
+    std::vector<OutputSettings> applied;
+    std::vector<Text> told;
+    OutputSettingsReload reload(
+        registry, ansi, code_pages, watch, [&applied](const OutputSettings& settings) { applied.push_back(settings); },
+        [&told](TextView message) { told.emplace_back(message); });
+    PutString(registry, kOutputUserRoot, kOutputUserPath, "Suffix", "\\t#");
+    PutString(registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "fast");
+    const std::optional<Text> at_start = reload.Start();
+    ASSERT_TRUE(at_start.has_value());
+    EXPECT_NE(at_start->find(u"KeyMode"), Text::npos) << ToUtf8(*at_start);
+    ASSERT_EQ(watch.keys.size(), 3u) << "the user's own, the user's policy and the computer's policy";
+    ASSERT_EQ(applied.size(), 1u);
+    EXPECT_EQ(applied[0].suffix, u"\t#");
 
-    rig.comm.Receive("A1\r");
-    PutString(rig.registry, kOutputUserRoot, kOutputUserPath, "LineEnd", "none");
-    rig.registry_watch.Change();
-    rig.comm.Receive("B2\r");
-    rig.comm.Receive("C3");
-    rig.record_gap_timer.Fire();
-    EXPECT_EQ(rig.keys.texts, (std::vector<Text>{u"A1\t#\r", u"B2\t#", u"C3", u"\t#"}));
-    EXPECT_EQ(rig.form.message_boxes.size(), 1u) << "the same refusal is not named again";
+    const struct {
+        const char* change;
+        const char* name;
+        const char* value;
+        size_t told;  // messages so far
+    } changes[] = {
+        {"a good value", "LineEnd", "none", 0},
+        {"the same refusal", "Prefix", ">", 0},
+        {"a new refusal", "Encoding", "utf-16", 1},
+        {"one of two mended: the other is named again", "Encoding", "utf-8", 2},
+        {"all mended", "KeyMode", "layout", 2},
+    };
+    for (const auto& c : changes) {
+        PutString(registry, kOutputUserRoot, kOutputUserPath, c.name, c.value);
+        watch.Change();
+        EXPECT_EQ(told.size(), c.told) << c.change;
+    }
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_NE(told[0].find(u"Encoding"), Text::npos) << ToUtf8(told[0]);
+    EXPECT_EQ(told[1].find(u"Encoding"), Text::npos) << ToUtf8(told[1]);
+    EXPECT_NE(told[1].find(u"KeyMode"), Text::npos) << ToUtf8(told[1]);
+    EXPECT_EQ(applied.size(), 6u);
+    EXPECT_EQ(applied.back().line_end, Text());
+    EXPECT_EQ(applied.back().prefix, u">");
+    EXPECT_EQ(applied.back().key_mode, KeyMode::kLayout);
 }
 
 std::string ReadSourceFile(const std::string& path) {

@@ -169,6 +169,29 @@ TEST(SerialReconnect, BytesAcrossALossAndAReturn) {
     EXPECT_EQ(typed, "unread at the loss sent before the reopen");
 }
 
+// Bytes Input has not taken are kept across a loss, and a full buffer stays full: the returning device is not
+// read until Input takes them, and then nothing it sent is lost.
+TEST(SerialReconnect, AFullBufferStaysFullAcrossALoss) {
+    SimulatedSerialControl comm;
+    comm.SetCommPort(4);
+    comm.SetPortOpen(true);
+    const std::string held(SerialSession::kReceiveLimit, 'h');
+    comm.Receive(held);
+    ASSERT_FALSE(comm.device.Reading());
+    comm.device.Unplug(4);
+    comm.device.Plug(4, false);
+    comm.timer.Fire();
+    ASSERT_TRUE(comm.PortOpen());
+    EXPECT_FALSE(comm.device.Reading()) << "the returning device is read while the buffer is full";
+    EXPECT_EQ(comm.device.Write(4, "after"), 5u);
+    comm.device.Deliver();
+    EXPECT_EQ(comm.InBufferCount(), held.size());
+    EXPECT_EQ(comm.Input(), held);
+    EXPECT_TRUE(comm.device.Reading());
+    comm.device.Deliver();
+    EXPECT_EQ(comm.Input(), "after");
+}
+
 // The main form keeps typing across a pulled and returned cable, and a start without the device types once the
 // device is plugged in.
 TEST(SerialReconnect, MainFormTypesAfterTheDeviceReturns) {

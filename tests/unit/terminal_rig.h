@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "core/frmTerminal.h"
+#include "core/output_settings_reload.h"
+#include "core/relay.h"
 #include "core/typing_queue.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_app_info.h"
@@ -71,17 +73,19 @@ struct Rig {
     FakeTimer record_gap_timer;
     FakeCodePages code_pages;
     FakeRegistryWatch registry_watch;
-    std::vector<OutputSettings> applied;  // what the typing side was handed, in order
+    Relay relay{comm, queue, ansi, code_pages, record_gap_timer};
+    std::vector<OutputSettings> applied;  // what the relay was handed, in order
+    OutputSettingsReload output{registry,
+                                ansi,
+                                code_pages,
+                                registry_watch,
+                                [this](const OutputSettings& settings) {
+                                    applied.push_back(settings);
+                                    relay.SetSettings(settings);
+                                },
+                                [this](TextView message) { form.MsgBox(message, msgbox::kOkOnly, u"Corvanta"); }};
     TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form,
-                         comm,
-                         tray,
-                         store,
-                         queue,
-                         ansi,
-                         Services(),
-                         {record_gap_timer, code_pages, registry_watch,
-                          [this](const OutputSettings& settings) { applied.push_back(settings); }}};
+    frmTerminal terminal{form, comm, tray, store, relay, output, ansi, Services()};
 
     // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.
     struct Unload {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "common/text.h"
 
 namespace corvanta {
@@ -23,6 +25,31 @@ TEST(Text, Utf8RoundTrip) {
         EXPECT_EQ(FromUtf8(c.utf8), c.expected) << "input: " << c.utf8;
     }
     EXPECT_EQ(ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");
+}
+
+// Only the controls without a key of their own count: CR, LF, TAB, BS and ESC have theirs, and nothing above C1 is
+// a control. A surrogate is high or low by its range alone.
+TEST(Text, ControlAndSurrogateClasses) {
+    const struct {
+        char16_t first, last;
+        bool other_control, high, low;
+    } ranges[] = {
+        {0x00, 0x07, true, false, false},      {0x08, 0x0A, false, false, false},
+        {0x0B, 0x0C, true, false, false},      {0x0D, 0x0D, false, false, false},
+        {0x0E, 0x1A, true, false, false},      {0x1B, 0x1B, false, false, false},
+        {0x1C, 0x1F, true, false, false},      {0x20, 0x7E, false, false, false},
+        {0x7F, 0x9F, true, false, false},      {0xA0, 0xD7FF, false, false, false},
+        {0xD800, 0xDBFF, false, true, false},  {0xDC00, 0xDFFF, false, false, true},
+        {0xE000, 0xFFFF, false, false, false},
+    };
+    for (const auto& range : ranges) {
+        for (uint32_t unit = range.first; unit <= range.last; ++unit) {
+            const auto c = static_cast<char16_t>(unit);
+            ASSERT_EQ(IsOtherControl(c), range.other_control) << "U+" << std::hex << unit;
+            ASSERT_EQ(IsHighSurrogate(c), range.high) << "U+" << std::hex << unit;
+            ASSERT_EQ(IsLowSurrogate(c), range.low) << "U+" << std::hex << unit;
+        }
+    }
 }
 
 TEST(Text, TrimBlanksOnlyTrimsSpaces) {

@@ -277,20 +277,24 @@ TEST(TypingQueue, TextWaitsWhileAWindowThatMustNotGetItHasTheFocus) {
     }
 }
 
-// With a key delay each character is its own call, one per tick of the delay; CR LF (one Enter) and a surrogate
-// pair stay whole. Without one, the text goes in blocks.
-TEST(TypingQueue, KeyDelayTypesOneCharacterPerTick) {
-    const Text text = u"ab\r\nc\U0001F600\n\r";
+// With a key delay each character is its own call, one per tick of the delay; a surrogate pair stays whole.
+// Without one, the text goes in blocks. The key mode of the settings is the sender's.
+TEST(TypingQueue, SettingsKeyDelayAndKeyMode) {
+    const Text text = u"ab\rc\U0001F600\n\r";
     const struct {
         uint32_t delay_ms;
         std::vector<Text> calls;
     } kCases[] = {
         {0, {text}},
-        {5, {u"a", u"b", u"\r\n", u"c", u"\U0001F600", u"\n", u"\r"}},
+        {5, {u"a", u"b", u"\r", u"c", u"\U0001F600", u"\n", u"\r"}},
     };
     for (const auto& c : kCases) {
         Rig rig;
-        rig.queue.SetKeyDelay(c.delay_ms);
+        OutputSettings settings;
+        settings.key_delay_ms = c.delay_ms;
+        settings.key_mode = c.delay_ms == 0 ? KeyMode::kScanCode : KeyMode::kUnicode;
+        rig.queue.SetSettings(settings);
+        EXPECT_EQ(rig.target.sender.key_mode, settings.key_mode) << "delay " << c.delay_ms;
         rig.queue.Enqueue(text);
         EXPECT_EQ(rig.target.sender.texts.size(), 1u) << "delay " << c.delay_ms << ": the first character waited";
         while (rig.timer.Pending()) {

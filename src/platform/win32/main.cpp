@@ -12,6 +12,8 @@
 #include "core/auto_start.h"
 #include "core/command_line.h"
 #include "core/frmTerminal.h"
+#include "core/output_settings_reload.h"
+#include "core/relay.h"
 #include "core/serial_session.h"
 #include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
@@ -149,24 +151,24 @@ int Run(HINSTANCE instance) {
     Win32ControlHost control_host(form.hWnd());
     TrayArea tray(control_host, shell, ansi);
     control_host.Attach(tray);
-    // Received text waits here when it comes faster than the focused window takes keystrokes, or while the
-    // system refuses them or the focus is where keys must not go; its reports are the program's message boxes.
-    Win32Timer typing_timer;
-    TypingQueue queue(keys, focus, typing_timer, [&form](TextView message) {
+    // The program's one report channel: a message box of the form.
+    const auto tell = [&form](TextView message) {
         form.MsgBox(message, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
-    });
-    // The output values: shaping happens before the queue; what the queue and the sender carry out is handed on.
+    };
+    // Received text waits here when it comes faster than the focused window takes keystrokes, or while the
+    // system refuses them or the focus is where keys must not go.
+    Win32Timer typing_timer;
+    TypingQueue queue(keys, focus, typing_timer, tell);
+    // The port's bytes through the output pipeline into the queue; the output values reach both as they change.
     Win32Timer record_gap_timer;
     Win32CodePages code_pages;
+    Relay relay(comm, queue, ansi, code_pages, record_gap_timer);
     Win32RegistryWatch registry_watch;
-    const auto apply_output = [&keys, &queue](const OutputSettings& output) {
-        keys.SetControlsAsUnicode(output.controls == ControlMode::kUnicode);
-        keys.SetKeyMode(output.key_mode);
-        queue.SetKeyDelay(output.key_delay_ms);
-    };
-    frmTerminal terminal(form, comm, tray, settings, queue, ansi,
-                         {menu, dialogs, registry, auto_start, [&form] { form.Unload(); }},
-                         {record_gap_timer, code_pages, registry_watch, apply_output});
+    OutputSettingsReload output(
+        registry, ansi, code_pages, registry_watch,
+        [&relay](const OutputSettings& values) { relay.SetSettings(values); }, tell);
+    frmTerminal terminal(form, comm, tray, settings, relay, output, ansi,
+                         {menu, dialogs, registry, auto_start, [&form] { form.Unload(); }});
     // Every way the form unloads (Exit, WM_CLOSE from an installer, the session's end) closes the port and
     // takes the icon away before the process can be ended.
     form.OnUnload = [&terminal, &tray](int16_t& Cancel) {

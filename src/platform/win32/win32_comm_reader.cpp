@@ -11,13 +11,16 @@ namespace {
 
 constexpr DWORD kReadChunk = 4096;
 constexpr int kMaxEmptyReads = 64;
+// Bytes read and not taken yet beyond which the reader waits for the UI thread: one held up elsewhere (a slow
+// keyboard hook inside SendInput) must not make it read without bound.
+constexpr size_t kReadAhead = 256 * 1024;
 
 }  // namespace
 
 CommReader::CommReader(HANDLE comm, int16_t port, HWND window, UINT message)
     : comm_(comm), window_(window), message_(message) {
-    for (UniqueHandle* event : {&stop_, &read_done_}) {
-        event->Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    for (UniqueHandle* event : {&stop_, &may_read_, &read_done_}) {
+        event->Reset(CreateEventW(nullptr, TRUE, event == &may_read_, nullptr));
         if (!event->Valid()) {
             throw CommPortError(port, "Creating an event", GetLastError());
         }
@@ -36,10 +39,27 @@ void CommReader::Stop() {
     }
 }
 
+void CommReader::SetReading(bool on) {
+    std::lock_guard lock(mutex_);
+    reading_on_ = on;
+    UpdateMayReadLocked();
+}
+
+void CommReader::UpdateMayReadLocked() {
+    // Deliberately unchecked: both only fail for an invalid handle, and this one lives as long as the reader.
+    if (reading_on_ && waiting_.bytes.size() < kReadAhead) {
+        SetEvent(may_read_.Get());
+    } else {
+        ResetEvent(may_read_.Get());
+    }
+}
+
 CommReader::Taken CommReader::Take() {
     std::lock_guard lock(mutex_);
     wake_pending_ = false;
-    return std::exchange(waiting_, {});
+    Taken taken = std::exchange(waiting_, {});
+    UpdateMayReadLocked();
+    return taken;
 }
 
 void CommReader::ReadLoop() {
@@ -47,8 +67,10 @@ void CommReader::ReadLoop() {
     bool stopping = false;
     int empty_reads = 0;
     while (!stopping) {
-        // Reads that complete at once (a busy line) never reach the wait below: look for a stop here too.
-        if (WaitForSingleObject(stop_.Get(), 0) == WAIT_OBJECT_0) {
+        // Reads that complete at once (a busy line) never reach the wait below: look for a stop here too. While
+        // reading is off, this is where the thread waits.
+        const HANDLE before_read[] = {stop_.Get(), may_read_.Get()};
+        if (WaitForMultipleObjects(2, before_read, FALSE, INFINITE) == WAIT_OBJECT_0) {
             stopping = true;
             break;
         }
@@ -92,6 +114,9 @@ void CommReader::ReadLoop() {
 void CommReader::Append(const char* bytes, DWORD count) {
     std::lock_guard lock(mutex_);
     waiting_.bytes.append(bytes, count);
+    if (waiting_.bytes.size() >= kReadAhead) {
+        UpdateMayReadLocked();
+    }
     WakeLocked();
 }
 

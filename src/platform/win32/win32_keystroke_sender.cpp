@@ -104,7 +104,7 @@ SendResult Win32KeystrokeSender::SendKeys(TextView text) {
     const Win32KeyboardLayout layout(LayoutOf(TargetThread()));
     // Caps Lock on would swap the case of letters typed by their keys.
     const std::vector<InputEvent> plan =
-        PlanKeystrokes(text, layout, std::function<bool()>(CapsLockOn), state_, {mode_, HeldModifiers()});
+        PlanKeystrokes(text, layout, std::function<bool()>(CapsLockOn), {mode_, HeldModifiers()});
     if (plan.empty()) {
         return {};
     }

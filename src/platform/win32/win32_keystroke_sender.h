@@ -14,14 +14,10 @@ class Win32KeystrokeSender : public KeystrokeSender {
     SendResult SendKeys(TextView text) override;
     void SetKeyMode(KeyMode mode) override { mode_ = mode; }
 
-    // Control characters other than CR, LF, TAB, BS and ESC typed as Unicode units instead of left out.
-    void SetControlsAsUnicode(bool on) { state_.controls_as_unicode = on; }
-
   private:
     // The events handed to SendInput; how many it accepted.
     unsigned Send(const std::vector<InputEvent>& events) const;
 
-    KeystrokeState state_;
     KeyMode mode_ = KeyMode::kLayout;
 };
 

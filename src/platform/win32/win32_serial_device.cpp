@@ -71,6 +71,12 @@ void Win32SerialDevice::Transmit(std::string_view bytes) {
     writer_->Write(bytes, kMaxUnsentBytes);
 }
 
+void Win32SerialDevice::SetReading(bool on) {
+    if (reader_) {
+        reader_->SetReading(on);
+    }
+}
+
 std::string Win32SerialDevice::Close() {
     writer_.reset();
     std::string rest;

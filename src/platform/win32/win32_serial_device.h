@@ -30,6 +30,7 @@ class Win32SerialDevice : public SerialDevice {
     std::string Close() override;
     bool IsOpen() const override { return comm_.Valid(); }
     void Transmit(std::string_view bytes) override;
+    void SetReading(bool on) override;
     void SetOnRead(ReadHandler handler) override { on_read_ = std::move(handler); }
     void SetOnArrival(ArrivalHandler handler) override { on_arrival_ = std::move(handler); }
 

@@ -1,8 +1,10 @@
 // Fault-test helpers for the end-to-end tests.
 //
-//     faulttool.exe record OUTPUT      a fast typing target: a top-level window with no edit control that keeps
-//                                      the focus and records every WM_CHAR; OUTPUT gets the text in UTF-8 (rewritten
-//                                      whole at most every 100 ms), OUTPUT.ready appears once it has the focus
+//     faulttool.exe record OUTPUT [once]
+//                                      a fast typing target: a top-level window with no edit control that keeps
+//                                      the focus (with "once": takes it at the start only) and records every
+//                                      WM_CHAR; OUTPUT gets the text in UTF-8 (rewritten whole at most every
+//                                      100 ms), OUTPUT.ready appears once it has the focus
 //     faulttool.exe taskbarcreated     broadcasts the shell's "TaskbarCreated" to the top-level windows, as a
 //                                      restarted Explorer does
 //     faulttool.exe type COUNT BLOCK   types COUNT pseudo-random printable characters itself, BLOCK per SendInput
@@ -27,6 +29,7 @@ std::wstring g_output;
 std::wstring g_typed;
 bool g_dirty = true;
 bool g_ready = false;
+bool g_keepFocus = true;
 ULONGLONG g_lastWrite = 0;
 
 void Flush() {
@@ -46,7 +49,7 @@ LRESULT CALLBACK RecorderProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             }
             return 0;
         case WM_TIMER: {
-            const bool focused = TakeFocus(window, window);
+            const bool focused = (g_keepFocus || !g_ready) && TakeFocus(window, window);
             if (g_dirty) {
                 Flush();
             }
@@ -64,8 +67,9 @@ LRESULT CALLBACK RecorderProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
 }
 
-int Record(const wchar_t* output) {
+int Record(const wchar_t* output, bool keep_focus) {
     g_output = output;
+    g_keepFocus = keep_focus;
     HWND window = CreateTargetWindow(L"CorvantaFastRecorder", RecorderProc, L"Corvanta fast recorder", 300, 100);
     if (window == nullptr) {
         return 1;
@@ -113,8 +117,8 @@ int Type(size_t count, size_t block) {
 
 int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
-    if (command == L"record" && argc == 3) {
-        return Record(argv[2]);
+    if (command == L"record" && (argc == 3 || (argc == 4 && std::wstring(argv[3]) == L"once"))) {
+        return Record(argv[2], argc == 3);
     }
     if (command == L"taskbarcreated" && argc == 2) {
         return BroadcastTaskbarCreated();
@@ -122,6 +126,6 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"type" && argc == 4) {
         return Type(std::wcstoul(argv[2], nullptr, 10), std::wcstoul(argv[3], nullptr, 10));
     }
-    std::fprintf(stderr, "usage: faulttool record OUTPUT | taskbarcreated | type COUNT BLOCK\n");
+    std::fprintf(stderr, "usage: faulttool record OUTPUT [once] | taskbarcreated | type COUNT BLOCK\n");
     return 2;
 }
