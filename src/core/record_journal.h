@@ -1,0 +1,63 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "core/record_log.h"
+
+namespace corvanta {
+
+// Whether a row's status can still change: only a record whose text waits in the typing queue is not settled yet.
+// It then becomes typed, or held when it had to wait for a window that runs with higher rights.
+inline bool IsSettled(RecordStatus status) {
+    return status != RecordStatus::kWaiting;
+}
+
+// The rows of the records the relay handles, and of requests that got no reply, as they come and as their status
+// settles: the one source of the log and the Monitor. It keeps nothing itself; each listener keeps what it needs
+// (the log writes a row once it is settled, the Monitor shows every change of its last rows).
+class RecordJournal {
+  public:
+    using RowId = uint64_t;
+
+    class Listener {
+      public:
+        virtual ~Listener() = default;
+        virtual void RowAdded(RowId id, const LogRow& row) = 0;
+        // The same row with its status (and what was typed) as it is now.
+        virtual void RowChanged(RowId id, const LogRow& row) = 0;
+    };
+
+    // A listener is told of rows from now on, until it leaves; it outlives its attachment.
+    void Attach(Listener& listener) { listeners_.push_back(&listener); }
+    void Detach(Listener& listener) { std::erase(listeners_, &listener); }
+
+    RowId Add(const LogRow& row) {
+        const RowId id = next_++;
+        Tell([&](Listener& listener) { listener.RowAdded(id, row); });
+        return id;
+    }
+
+    void Change(RowId id, const LogRow& row) {
+        Tell([&](Listener& listener) { listener.RowChanged(id, row); });
+    }
+
+  private:
+    // A listener may leave while another is told (the Monitor closed from a report's message loop): each is told
+    // only while it is still attached.
+    template <typename Call>
+    void Tell(Call call) {
+        for (Listener* listener : std::vector<Listener*>(listeners_)) {
+            if (std::find(listeners_.begin(), listeners_.end(), listener) != listeners_.end()) {
+                call(*listener);
+            }
+        }
+    }
+
+    std::vector<Listener*> listeners_;
+    RowId next_ = 1;
+};
+
+}  // namespace corvanta
