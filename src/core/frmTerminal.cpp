@@ -13,7 +13,6 @@ frmTerminal::frmTerminal(FormHost& form,
                          SettingsStore& settings,
                          Relay& relay,
                          OutputSettingsReload& output,
-                         AnsiCodePage& ansi,
                          TerminalMenuServices menu)
     : MSComm1(comm),
       TrayArea(tray),
@@ -22,9 +21,7 @@ frmTerminal::frmTerminal(FormHost& form,
       settings_(settings),
       relay_(relay),
       output_(output),
-      ansi_(ansi),
       dialogs_(menu.dialogs),
-      registry_(menu.registry),
       auto_start_(menu.auto_start),
       unload_(std::move(menu.unload)) {
     Menu.Load(kMenuItems);

@@ -11,11 +11,9 @@
 #include "core/output_settings_reload.h"
 #include "core/relay.h"
 #include "core/serial_control.h"
-#include "platform/ansi_code_page.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
 #include "platform/popup_menu.h"
-#include "platform/registry.h"
 #include "platform/settings_store.h"
 #include "tray/TrayArea.h"
 
@@ -36,7 +34,6 @@ inline constexpr MenuItemDef kMenuItems[] = {
 struct TerminalMenuServices {
     PopupMenu& Menu;
     Dialogs& dialogs;
-    Registry& registry;
     AutoStartService& auto_start;
     // The run-time's unload of this form: raises Form_Unload right away, and the message loop ends after the
     // current message.
@@ -54,7 +51,6 @@ class frmTerminal {
                 SettingsStore& settings,
                 Relay& relay,
                 OutputSettingsReload& output,
-                AnsiCodePage& ansi,
                 TerminalMenuServices menu);
     frmTerminal(const frmTerminal&) = delete;
     frmTerminal& operator=(const frmTerminal&) = delete;
@@ -95,9 +91,7 @@ class frmTerminal {
     SettingsStore& settings_;
     Relay& relay_;
     OutputSettingsReload& output_;
-    AnsiCodePage& ansi_;
     Dialogs& dialogs_;
-    Registry& registry_;
     AutoStartService& auto_start_;
     std::function<void()> unload_;
 };

@@ -85,7 +85,7 @@ struct Rig {
                                 },
                                 [this](TextView message) { form.MsgBox(message, msgbox::kOkOnly, u"Corvanta"); }};
     TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form, comm, tray, store, relay, output, ansi, Services()};
+    frmTerminal terminal{form, comm, tray, store, relay, output, Services()};
 
     // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.
     struct Unload {
@@ -95,7 +95,7 @@ struct Rig {
     } unload;
 
     TerminalMenuServices Services() {
-        return {menu, dialogs, registry, auto_start, [this] {
+        return {menu, dialogs, auto_start, [this] {
                     unload = {true, shell.icons.size(), comm.PortOpen()};
                     int16_t cancel = 0;
                     terminal.Form_Unload(cancel);

@@ -167,8 +167,8 @@ int Run(HINSTANCE instance) {
     OutputSettingsReload output(
         registry, ansi, code_pages, registry_watch,
         [&relay](const OutputSettings& values) { relay.SetSettings(values); }, tell);
-    frmTerminal terminal(form, comm, tray, settings, relay, output, ansi,
-                         {menu, dialogs, registry, auto_start, [&form] { form.Unload(); }});
+    frmTerminal terminal(form, comm, tray, settings, relay, output,
+                         {menu, dialogs, auto_start, [&form] { form.Unload(); }});
     // Every way the form unloads (Exit, WM_CLOSE from an installer, the session's end) closes the port and
     // takes the icon away before the process can be ended.
     form.OnUnload = [&terminal, &tray](int16_t& Cancel) {
