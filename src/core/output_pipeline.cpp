@@ -1,5 +1,6 @@
 #include "core/output_pipeline.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace corvanta {
@@ -15,35 +16,64 @@ void OutputPipeline::SetSettings(const OutputSettings& settings) {
     }
 }
 
-void OutputPipeline::SwitchEncoding() {
-    if (!pending_code_page_ || *pending_code_page_ == code_page_number_) {
-        pending_code_page_.reset();
-        return;
+OutputPipeline::Encoding OutputPipeline::Open(uint32_t number) const {
+    Encoding encoding;
+    encoding.number = number;
+    if (number == kUtf8CodePage) {
+        return encoding;
     }
-    const uint32_t number = *pending_code_page_;
-    pending_code_page_.reset();
-    std::unique_ptr<AnsiCodePage> code_page;
-    if (number != 0 && number != kUtf8CodePage) {
+    if (number != 0) {
         try {
-            code_page = code_pages_.Open(number);
+            encoding.converter = code_pages_.Open(number);
         } catch (const Error&) {
             // Checked when read; uninstalled since then. The ANSI code page is the documented default.
-            decoder_.SetCodePage(&ansi_);
-            code_page_.reset();
-            code_page_number_ = 0;
-            return;
+            encoding.number = 0;
         }
     }
-    decoder_.SetCodePage(number == kUtf8CodePage ? nullptr : code_page ? code_page.get() : &ansi_);
-    code_page_ = std::move(code_page);
-    code_page_number_ = number;
+    encoding.decoding = encoding.converter ? encoding.converter.get() : &ansi_;
+    return encoding;
+}
+
+void OutputPipeline::Use(Encoding encoding) {
+    decoder_.SetCodePage(encoding.decoding);
+    code_page_ = std::move(encoding.converter);
+    code_page_number_ = encoding.number;
+}
+
+void OutputPipeline::SwitchEncoding() {
+    const std::optional<uint32_t> number = std::exchange(pending_code_page_, std::nullopt);
+    if (number && *number != code_page_number_) {
+        Use(Open(*number));
+    }
 }
 
 std::vector<RecordPart> OutputPipeline::Receive(std::string_view bytes) {
     if (!shaper_.InRecord()) {
         SwitchEncoding();
     }
-    const Text text = decoder_.Decode(bytes);
+    // Decoded on a copy, so that a conversion that fails changes nothing and the same bytes can come again.
+    TextDecoder decoder = decoder_;
+    std::optional<Encoding> next;
+    Text text;
+    size_t at = 0;
+    if (pending_code_page_ && *pending_code_page_ != code_page_number_) {
+        // The new encoding starts with the next record, also within this read: after the open one's line end.
+        while (at < bytes.size() && (text.empty() || (text.back() != u'\r' && text.back() != u'\n'))) {
+            const size_t end = std::min(bytes.find_first_of("\r\n", at), bytes.size() - 1) + 1;
+            text += decoder.Decode(bytes.substr(at, end - at));
+            at = end;
+        }
+        if (at < bytes.size()) {
+            next = Open(*pending_code_page_);
+            decoder = TextDecoder(next->decoding);
+        }
+    }
+    text += decoder.Decode(bytes.substr(at));
+    decoder_ = decoder;
+    if (next) {
+        pending_code_page_.reset();
+        Use(std::move(*next));
+    }
     if (text.empty()) {
         return {};
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -43,6 +44,14 @@ class OutputPipeline {
     std::vector<RecordPart> GapElapsed();
 
   private:
+    // The decoding of a code page number: its converter, if it needs one of its own.
+    struct Encoding {
+        std::unique_ptr<AnsiCodePage> converter;
+        const AnsiCodePage* decoding = nullptr;  // null: UTF-8
+        uint32_t number = 0;
+    };
+    Encoding Open(uint32_t number) const;
+    void Use(Encoding encoding);
     void SwitchEncoding();
     // Received text to records; the last one stays open unless the text ends with a line end.
     std::vector<RecordPart> Shape(TextView text);

@@ -195,6 +195,51 @@ TEST(OutputPipeline, TheTextIsFinal) {
     }
 }
 
+// Settings changed during a record apply from the next one on, also where it opens within the same read: the
+// bytes after the line end are decoded and shaped the new way wherever the reads end.
+TEST(OutputPipeline, NewSettingsFromTheRecordAfterTheLineEnd) {
+    OutputSettings utf8;
+    utf8.code_page = kUtf8CodePage;
+    OutputSettings utf8_suffix = utf8;
+    utf8_suffix.suffix = u"#";
+    const struct {
+        const char* label;
+        OutputSettings settings;  // given after the record opened with "a"
+        std::string stream;
+        Text typed;
+        bool before_in_utf8 = false;  // the record that opened with "a"
+        bool failing = false;         // the first conversion in the new encoding fails, and the read comes again
+    } cases[] = {
+        {"encoding", utf8, "b\r\xC3\xA9\r", u"ab\r\u00E9\r"},
+        {"encoding after CR LF", utf8, "b\r\n\xC3\xA9", u"ab\r\u00E9"},
+        {"encoding, a character cut by the line end", utf8, "\xC3\r\xC3\xA9", u"a\u00C3\r\u00E9"},
+        {"encoding and suffix", utf8_suffix, "b\n\xC3\xA9\n", u"ab\n\u00E9#\n"},
+        {"a failed conversion leaves all as it was", {}, "b\r\xE9", u"ab\r\u00E9", true, true},
+    };
+    for (const auto& c : cases) {
+        for (size_t split = 0; split <= c.stream.size(); ++split) {
+            FakeAnsiCodePage ansi;
+            FakeCodePages code_pages;
+            FakeTimer timer;
+            OutputPipeline pipeline(ansi, code_pages, timer);
+            pipeline.SetSettings(c.before_in_utf8 ? utf8 : OutputSettings());
+            Text typed = TypedOf(pipeline.Receive("a"));
+            pipeline.SetSettings(c.settings);
+            ansi.fail_to_text = c.failing;
+            const std::vector<std::string> reads = {c.stream.substr(0, split), c.stream.substr(split)};
+            for (const std::string& read : reads) {
+                try {
+                    typed += TypedOf(pipeline.Receive(read));
+                } catch (const Error&) {
+                    ansi.fail_to_text = false;
+                    typed += TypedOf(pipeline.Receive(read));
+                }
+            }
+            EXPECT_EQ(ToUtf8(typed), ToUtf8(c.typed)) << c.label << ": " << Shown(reads);
+        }
+    }
+}
+
 std::string Shown(const std::vector<std::vector<RecordPart>>& outputs) {
     std::string shown;
     for (const std::vector<RecordPart>& output : outputs) {
