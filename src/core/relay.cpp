@@ -76,8 +76,9 @@ void Relay::Turn() {
 
 void Relay::RecordGap_Timer() {
     // While text waits for room the port is not read, so a pause seen from here need not be one on the line: the
-    // next turn that reads decides.
-    if (!unqueued_.empty()) {
+    // next turn that reads decides. Bytes that wait for their conversion came before the pause and go before its
+    // suffix; the timer ran from the bytes before them.
+    if (!unqueued_.empty() || !unconverted_.empty()) {
         gap_deferred_ = true;
         return;
     }

@@ -204,6 +204,39 @@ TEST(Relay, TextThatCannotGoOnYetIsKeptInOrder) {
     }
 }
 
+// A pause that passes while bytes wait for their conversion comes too late for them: they arrived before it, so
+// the suffix goes after them, and a pause is only taken as one once no byte waits.
+TEST(Relay, APauseWhileBytesWaitForTheirConversion) {
+    const struct {
+        const char* label;
+        std::vector<std::string> steps;  // "!": conversions fail from here, "=": they work again, "": a pause
+        const char* typed;
+    } kCases[] = {
+        {"bytes after the pause", {"12", "!", "3", "", "=", "4", ""}, "1234|"},
+        {"a line end after the pause", {"12", "!", "3", "", "=", "\r"}, "123|\r"},
+        {"a pause once they are text", {"12", "!", "3", "=", "4", ""}, "1234|"},
+    };
+    for (const auto& c : kCases) {
+        RelayRig rig;
+        OutputSettings settings;
+        settings.suffix = u"|";
+        rig.relay.SetSettings(settings);
+        for (const std::string& step : c.steps) {
+            if (step == "!" || step == "=") {
+                rig.ansi.fail_to_text = step == "!";
+            } else if (step.empty()) {
+                if (rig.record_gap_timer.Pending()) {
+                    rig.record_gap_timer.Fire();
+                }
+            } else {
+                rig.comm.Receive(step);
+            }
+        }
+        rig.DrainTyping();
+        EXPECT_EQ(ToUtf8(rig.Typed()), c.typed) << c.label;
+    }
+}
+
 // The settings reach both the shaping and the typing: the suffix at the end of a record, the key mode at once.
 TEST(Relay, SettingsReachThePipelineAndTheQueue) {
     RelayRig rig;
