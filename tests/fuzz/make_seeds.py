@@ -6,6 +6,7 @@ rewritten in place, so a run after a format change keeps the corpus in step with
 """
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -193,3 +194,130 @@ extract = {
 }
 for name, (flags, pattern, record) in extract.items():
     write("extract", name, extract_seed(flags, pattern, record))
+
+
+# --- output_values: flags (1 a double-byte ANSI code page), then entries: where (place | value << 2; place 0 the
+# computer's policy, 1 the user's policy, 2 the user's own, 3 the user's own under its name in lower case), the
+# registry type (u8), the size (u16; 0xFFFF: past the limit of every value) and the data. The values in the order
+# the reader reads them. The first ones are the README's .reg examples ("Shaping the output").
+MACHINE_POLICY, USER_POLICY, USER, USER_LOWER = 0, 1, 2, 3
+OUTPUT_VALUES = ["Prefix", "Suffix", "LineEnd", "ControlCharacters", "Encoding", "KeyDelay", "KeyMode", "RecordGap"]
+
+
+def value(name, data, kind=REG_SZ, place=USER):
+    """A REG_SZ as the ANSI API reads it (its NUL included), or data of any other type as it stands."""
+    if kind == REG_SZ and isinstance(data, str):
+        data = data.encode("cp1252") + b"\0"
+    if isinstance(data, int):
+        data = struct.pack("<I", data)
+    where = place | OUTPUT_VALUES.index(name) << 2
+    return bytes([where, kind]) + struct.pack("<H", len(data)) + data
+
+
+output_values = {
+    "readme-tab": [value("LineEnd", "tab")],
+    "readme-prefix": [value("Prefix", "SCAN:")],
+    "readme-gs1": [value("ControlCharacters", r"\x1d=|;\x04=")],
+    "readme-utf8": [value("Encoding", "utf-8")],
+    "readme-remote": [value("KeyDelay", 5, REG_DWORD), value("KeyMode", "scancode")],
+    "everything": [value("Prefix", r"\e[\u00e9"), value("Suffix", r"\t\\"), value("LineEnd", r"\r\n"),
+                   value("ControlCharacters", "unicode"), value("Encoding", "932"),
+                   value("KeyDelay", 1000, REG_DWORD), value("KeyMode", "Unicode"),
+                   value("RecordGap", 60000, REG_DWORD)],
+    "policies-over-user": [value("Suffix", "user"), value("Suffix", "user policy", place=USER_POLICY),
+                           value("Suffix", r"machine\x", place=MACHINE_POLICY), value("RecordGap", 0, REG_DWORD,
+                                                                                      USER_POLICY),
+                           value("RecordGap", 250, REG_DWORD)],
+    "refused": [value("Prefix", r"a\qb"), value("LineEnd", r"\x4"), value("ControlCharacters", "dorp"),
+                value("Encoding", "99999999999"), value("KeyDelay", "5"), value("KeyMode", "fast"),
+                value("RecordGap", b"\x10\x27\0\0\0\0\0\0", REG_DWORD)],
+    "control-map-edges": [value("ControlCharacters", r";;\t=\x09;\b=;\e=\e;\x7f=\u007f;\x9f=\\;"),
+                          value("ControlCharacters", r"\x1d=1;\x1D=2", place=USER_POLICY)],
+    "types": [value("Prefix", b"x\0", REG_EXPAND_SZ), value("Suffix", b"a\0b\0\0", REG_MULTI_SZ),
+              value("LineEnd", b"", REG_SZ), value("Encoding", b"\xe9\xfd\0", 11), value("KeyMode", b"", 0)],
+    "too-large": [bytes([USER | 3 << 2, REG_SZ]) + b"\xff\xff", value("Prefix", "kept")],
+    "lower-case-names": [value("Prefix", ">", place=USER_LOWER), value("Prefix", "<", place=USER)],
+    "no-nul": [value("Suffix", b"abc", REG_SZ), value("Encoding", b"utf-8", REG_SZ)],
+    "dbcs": [value("Prefix", b"\x93\xfa\x5c\0", REG_SZ), value("Suffix", b"\x81", REG_SZ)],
+}
+for name, entries in output_values.items():
+    write("output_values", name, bytes([1 if name == "dbcs" else 0]) + b"".join(entries))
+
+
+# --- output_pipeline and relay: flags (output_pipeline: 1 a double-byte ANSI code page, 2 gaps also where they
+# change no text; relay: 1 the same), a u32 seed for the cuts, the settings, then the events (output_stream.h).
+def text(data):
+    if isinstance(data, str):
+        data = data.encode()
+    return bytes([len(data)]) + data
+
+
+CONTROLS = [u for u in range(0xA0) if u not in (0x0A, 0x0D) and (u < 0x20 or u >= 0x7F)]
+CODE_PAGES = [0, 65001, 932, 1252, 437]
+
+
+def settings(prefix="", suffix="", line_end=None, controls="drop", control_map=(), code_page=0, key_delay=False,
+             unicode_keys=False):
+    shape = {"drop": 0, "unicode": 1, "map": 2}[controls] | (4 if line_end is not None else 0)
+    shape |= CODE_PAGES.index(code_page) << 3 | (0x40 if key_delay else 0) | (0x80 if unicode_keys else 0)
+    out = bytes([shape]) + text(prefix) + text(suffix) + (text(line_end) if line_end is not None else b"")
+    if controls == "map":
+        out += bytes([len(control_map) - 1])
+        for control, replacement in control_map:
+            out += bytes([CONTROLS.index(control)]) + text(replacement)
+    return out
+
+
+def read(data, repeat=1):
+    return bytes([0 if repeat == 1 else 1 | (repeat - 1) << 2, len(data)]) + data
+
+
+PAUSE = b"\x02"
+
+
+def new_settings(**kwargs):
+    return b"\x03" + settings(**kwargs)
+
+
+GS1 = dict(controls="map", control_map=[(0x1D, "|"), (0x04, "")])
+streams = {
+    # Scanners: EAN-13 with CR LF, Code 128 with CR, GS1 DataMatrix with GS and EOT, a scanner without a line end.
+    "scan-crlf": (0, settings(), [read(b"4006381333931\r\n")]),
+    "scan-cr-tab": (0, settings(line_end="\t"), [read(b"ABC-123\r"), read(b"ABC-124\r")]),
+    "gs1-datamatrix": (0, settings(**GS1), [read(b"]d2010401234567890" + b"1\x1d10ABC\x1d17251231\x04\r\n")]),
+    "no-line-end": (0, settings(prefix="SCAN:", suffix="\n"), [read(b"12345"), PAUSE, read(b"67890"), PAUSE]),
+    "split-crlf": (0, settings(suffix="!"), [read(b"ab\r"), read(b"\ncd\r"), read(b"\n")]),
+    # UTF-8 from a QR scanner, split inside its characters; invalid bytes.
+    "utf8-split": (0, settings(code_page=65001), [read(b"Gr\xc3"), read(b"\xbc\xc3\x9fe \xe6"), read(b"\x97\xa5"),
+                                                   read(b"\xf0\x9f"), read(b"\x98\x80\r\n")]),
+    "utf8-invalid": (0, settings(code_page=65001, prefix="<", suffix=">"),
+                     [read(b"\xc0\xaf\xed\xa0\x80\xf4\x90\x80\x80\xe6\xbc"), PAUSE, read(b"\xff\r")]),
+    # Balances: MT-SICS and A&D records, a balance that streams without pause.
+    "balance-sics": (0, settings(), [read(b"S S      12.345 g\r\n"), read(b"S D     -12.341 g\r\n"),
+                                     read(b"S +\r\n")]),
+    "balance-and": (0, settings(suffix="\t"), [read(b"ST,+00012.34  g\r\n"), read(b"OL,+9999999E+19\r\n")]),
+    "balance-stream": (0, settings(line_end=""), [read(b"ST,+00012.34  g\r\n", repeat=64)]),
+    # Shift-JIS over the system's code page and as code page 932, a lead byte before the line end.
+    "shift-jis": (1, settings(), [read(b"A\x93"), read(b"\xfa\x96\x7b\r\n\x81")]),
+    "cp932": (0, settings(code_page=932, suffix="#"), [read(b"\x93\xfa\x81\r\n\x96"), PAUSE]),
+    "cp1252": (0, settings(code_page=1252, controls="unicode"), [read(b"\x80\x81\x8d\x9f\xff\r")]),
+    "uninstalled": (0, settings(code_page=437), [read(b"\xb0\xb1\r")]),
+    # Settings changed during a record and within a read (the encoding's change once failed here).
+    # Found by fuzzing: a new encoding waited for the read after the line end (this seed cuts "\n\x8e" in two).
+    "new-encoding-after-line-end": (0, settings(controls="unicode"),
+                                    [read(b"\0"), new_settings(controls="unicode", code_page=65001),
+                                     read(b"\n\x8e")], 0xFDE83800),
+    "new-settings-mid-record": (0, settings(prefix="[", suffix="]"),
+                                [read(b"12"), new_settings(prefix="<", suffix=">", code_page=932), read(b"3\r4\x93"),
+                                 read(b"\xfa\r"), PAUSE]),
+    "controls-everywhere": (2, settings(**GS1, unicode_keys=True, key_delay=True),
+                            [read(bytes(range(0, 32)) + b"\x7f\x80\x9f\r\x04\n", repeat=4), PAUSE]),
+    "quiet-gaps": (2, settings(), [read(b"1234"), read(b"5678\r"), read(b"9")]),
+    # An RFID reader that repeats a tag while it is held.
+    "rfid-repeats": (0, settings(prefix="", suffix="\r"), [read(b"E2003412"), PAUSE, read(b"E2003412"), PAUSE,
+                                                            read(b"E2003412"), PAUSE]),
+}
+for name, (flags, first, events, *cuts) in streams.items():
+    seed = bytes([flags]) + struct.pack("<I", cuts[0] if cuts else zlib.crc32(name.encode())) + first + b"".join(events)
+    write("output_pipeline", name, seed)
+    write("relay", name, seed)
