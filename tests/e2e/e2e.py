@@ -875,8 +875,20 @@ def case_about(s):
     check(len(boxes) == 1, f"{len(boxes)} About boxes, expected one")
     about = boxes[0]
     texts = s.controls(about, by="text")
-    for text in ("Corvanta", "Version 1.0.0", "&Ok"):
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res", "corvanta_publisher.h")) as f:
+        publisher = re.search(r'^#define CORVANTA_PUBLISHER "(.*)"$', f.read(), re.M).group(1)
+    for text in ("Corvanta", "Version 1.0.0", publisher, "MIT License", "&Ok"):
         check(text in texts, f"the About box does not show {text!r}: {sorted(texts)}")
+    # Every line of the publisher and the licences fits its place in the layout: the dialog widens a label only
+    # for a text that would not fit.
+    _, dpi = s.reg_value(r"HKCU\Control Panel\Desktop", "LogPixels")
+    dpi = int(dpi, 0) if dpi else 96
+    controls = s.controls(about)
+    for control_id, twips in ((1220, 4335), (1221, 2025), (1222, 4335), (1223, 2025)):
+        left, _, right, _ = controls[control_id]["rect"]
+        check(right - left == (twips * dpi + 720) // 1440,
+              f"the About box's line {controls[control_id]['text']!r} is {right - left} pixels wide at {dpi} dpi, "
+              f"wider than its {twips} twips")
     s.press(about, s.controls(about, by="text")["&System Info..."]["id"])
     boxes = testbed.wait_for(lambda: s.message_boxes("Corvanta"), 15, "a message box titled 'Corvanta'")
     check(len(boxes) == 1, f"{len(boxes)} message boxes, expected one")
