@@ -38,6 +38,19 @@ def publisher_line(name):
 
 
 PUBLISHER = publisher_line("CORVANTA_PUBLISHER")
+LICENSES = ("LICENSE.txt", "THIRD-PARTY-NOTICES.txt")
+
+
+def check_licenses(read, where):
+    """LICENSE.txt is Corvanta's MIT license, THIRD-PARTY-NOTICES.txt the BSD licence of PCRE2 with its copyright
+    notice; both for Notepad, with Windows line ends. READ gives a file's bytes by name."""
+    for name, texts in (("LICENSE.txt", (b"MIT License", PUBLISHER.encode())),
+                        ("THIRD-PARTY-NOTICES.txt", (b"PCRE2", b"Copyright (c) 1997-", b"University of Cambridge",
+                                                     b'THE "BSD" LICENCE'))):
+        data = read(name)
+        missing = [text for text in texts if text not in data]
+        check(not missing and data.count(b"\n") == data.count(b"\r\n") > 10,
+              f"{name} in {where} lacks {missing} or has other line ends than CR LF")
 
 
 def build_msi(s, arch, version=None, certificate=None):
@@ -104,11 +117,11 @@ def check_packages(out, pem):
     check_signed(msi, pem)
     portable, = glob.glob(os.path.join(out, "*-win64.zip"))
     with zipfile.ZipFile(portable) as z:
-        check({"Corvanta.exe", "README.txt", "LICENSE.txt"} <= set(z.namelist()), f"{portable} holds {z.namelist()}")
+        check({"Corvanta.exe", "README.txt", *LICENSES} <= set(z.namelist()), f"{portable} holds {z.namelist()}")
         exe = os.path.join(out, "unpacked-Corvanta.exe")
         with open(exe, "wb") as f:
             f.write(z.read("Corvanta.exe"))
-        check(b"MIT License" in z.read("LICENSE.txt"), "LICENSE.txt in the zip is not the MIT license")
+        check_licenses(z.read, "the zip")
     check_signed(exe, pem)
     with open(exe, "rb") as f:
         program = f.read()
@@ -182,8 +195,12 @@ def arp_entries(s):
     return [entry for entry in entries if entry.get("DisplayName") == "Corvanta"]
 
 
+def install_folder(folder):
+    return os.path.join(os.environ["WINEPREFIX"], "drive_c", folder, "Corvanta")
+
+
 def program_path(folder):
-    return os.path.join(os.environ["WINEPREFIX"], "drive_c", folder, "Corvanta", "Corvanta.exe")
+    return os.path.join(install_folder(folder), "Corvanta.exe")
 
 
 def installed(s, folder):
@@ -197,7 +214,8 @@ def shortcuts():
 
 
 def check_nothing_left(s, what):
-    left = [path for path in (program_path("Program Files"), program_path("Program Files (x86)"))
+    # The folder goes only when nothing is left in it: the program, and the licenses beside it.
+    left = [path for path in (install_folder("Program Files"), install_folder("Program Files (x86)"))
             if os.path.exists(path)] + shortcuts()
     check(not left and not arp_entries(s) and not machine_run_values(s),
           f"left after {what}: files {left}, Add/Remove entries {arp_entries(s)}, Run values {machine_run_values(s)}")
@@ -207,6 +225,13 @@ def install(s, msi, version, *properties, loader=None):
     """Installs; checks the files, the shortcut and that one Corvanta is in Add/Remove Programs, this one."""
     check(msiexec(s, "/i", s.windows_path(msi), "/qn", *properties, loader=loader) == 0, f"installing {msi} failed")
     check(os.path.exists(s.exe) and len(shortcuts()) == 1, f"after the install: {s.exe}, shortcuts {shortcuts()}")
+
+    def read(name):
+        path = os.path.join(os.path.dirname(s.exe), name)
+        check(os.path.exists(path), f"the install put no {name} beside {s.exe}")
+        with open(path, "rb") as f:
+            return f.read()
+    check_licenses(read, "the installed folder")
     entries = arp_entries(s)
     check([(e.get("DisplayVersion"), e.get("Publisher")) for e in entries] == [(version, PUBLISHER)],
           f"Add/Remove Programs entries {entries}, expected one of version {version}")
@@ -302,13 +327,13 @@ def case_install_x86(s):
 
     quoted = installed(s, "Program Files")
     install(s, x64_msi, version, loader=testbed.WINE64)
-    check(not os.path.exists(program_path("Program Files (x86)")), "the x86 program stayed beside the x64 one")
+    check(not os.path.exists(install_folder("Program Files (x86)")), "the x86 files stayed beside the x64 ones")
     check(machine_run_values(s) == {"64-bit": quoted},
           f"after the x64 package the Run values are {machine_run_values(s)}, expected {quoted}, 64-bit")
 
     quoted = installed(s, "Program Files (x86)")
     install(s, x86_msi, version, "AUTOSTART=0")
-    check(not os.path.exists(program_path("Program Files")), "the x64 program stayed beside the x86 one")
+    check(not os.path.exists(install_folder("Program Files")), "the x64 files stayed beside the x86 ones")
     check(not machine_run_values(s), f"AUTOSTART=0 left the Run values {machine_run_values(s)}")
 
     s.clear_settings()
