@@ -905,7 +905,8 @@ def case_about(s):
 def case_exit(s):
     """"Exit", WM_CLOSE (an installer or the Restart Manager closing the program), the session's end
     (WM_QUERYENDSESSION + WM_ENDSESSION with ENDSESSION_CLOSEAPP) and a start with /exit each remove the tray icon
-    and end the program cleanly, its port closed."""
+    and end the program cleanly, its port closed. /exit against a copy that does not answer ends with exit code 1
+    and shows nothing."""
     WM_CLOSE, WM_QUERYENDSESSION, WM_ENDSESSION, ENDSESSION_CLOSEAPP = 0x10, 0x11, 0x16, 0x1
 
     def post(*messages):
@@ -936,6 +937,18 @@ def case_exit(s):
         check(not s.tray_icons() and not s.tray_shown(), f"the tray icon is still shown after {way}")
         check(not s.program_holds(com1), f"COM1 is still open after {way}")
         s.send("COM1", b"after exit\r")  # the line is free: writing into it does not block or fail
+
+    # A switch that fails says so by its exit code alone: an installer may run it in session 0, where nobody could
+    # answer a message box. Here /exit against a copy that does not answer (stopped) gives up after its wait.
+    start_with_com1(s)
+    os.kill(s.program.pid, signal.SIGSTOP)
+    try:
+        status = s.wine(s.exe, "/exit", timeout=30)[0]
+    finally:
+        os.kill(s.program.pid, signal.SIGCONT)
+    check(status == 1, f"Corvanta.exe /exit ended with status {status} while the running copy did not answer")
+    # Answering again, the copy handles the request that waited for it.
+    testbed.wait_for(lambda: not s.alive(), 15, "the program to end once it answers again")
 
 
 def case_tray_click_over_dialog(s):
