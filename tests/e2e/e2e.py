@@ -230,7 +230,8 @@ class Session:
         name = os.path.join(self.bed, f"reference-menu-{'checked' if checked else 'plain'}")
         if not os.path.exists(name + ".png"):
             items = [("*" + c if checked and c == "Run at Start Windows" else c) for c in MENU]
-            stop = os.path.join(self.dir, "reference-menu.stop")
+            # One stop file per menu: a case's first reference menu leaves its own behind.
+            stop = os.path.join(self.dir, os.path.basename(name) + ".stop")
             proc = subprocess.Popen([self.loader, self.tool("wintool"), "refmenu", "700", "100",
                                      self.windows_path(stop), *items], stdin=subprocess.DEVNULL,
                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
