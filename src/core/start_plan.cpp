@@ -1,5 +1,7 @@
 #include "core/start_plan.h"
 
+#include <algorithm>
+
 namespace corvanta {
 
 StartPlan PlanStart(StartCommand command, const StartPlace& place) {
@@ -11,6 +13,12 @@ StartPlan PlanStart(StartCommand command, const StartPlace& place) {
     }
     // An upgrade under /qn has the Restart Manager close every running copy; only a registered one comes back.
     return {.proceed = true, .register_restart = true};
+}
+
+FailureReport FailureReportFor(std::string_view arguments) {
+    // Blanks as Windows splits a command line into arguments.
+    const bool any = std::any_of(arguments.begin(), arguments.end(), [](char c) { return c != ' ' && c != '\t'; });
+    return any ? FailureReport::kExitCode : FailureReport::kMessageBox;
 }
 
 }  // namespace corvanta

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/command_line.h"
 
@@ -22,5 +23,12 @@ struct StartPlan {
 // launch), it would hold the port unseen and the user's own copy would find it busy. The installer's switches
 // run wherever the installer runs them.
 StartPlan PlanStart(StartCommand command, const StartPlace& place);
+
+// How a start tells of a failure, decided from its arguments alone (the command line after the program's name, as
+// WinMain gets it) before anything can fail. The tray program, started without arguments, has a user to read a
+// message box. Any argument makes a switch, or a mistyped one, which an installer may run as LocalSystem in session
+// 0: nobody there can answer a box, and the installation would wait for it for ever. It ends with exit code 1.
+enum class FailureReport : uint8_t { kMessageBox, kExitCode };
+FailureReport FailureReportFor(std::string_view arguments);
 
 }  // namespace corvanta

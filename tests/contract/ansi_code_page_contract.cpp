@@ -102,5 +102,16 @@ TEST(FakeAnsiCodePageDoubleByte, PairsAndLoneLeadBytes) {
     EXPECT_EQ(ansi.ToAnsi(u"\u65E5\uFF71?\u00E9"), "\x93\xFA\xB1??");
 }
 
+#ifdef CORVANTA_HAVE_WIN32
+// Windows 10 may use UTF-8 as the ANSI code page ("Use Unicode UTF-8 for worldwide language support"), whose
+// conversion takes no best-fit flag: every character converts, both ways.
+TEST(Win32AnsiCodePageUtf8, ConvertsEveryCharacterBothWays) {
+    const win32::Win32AnsiCodePage utf8(CP_UTF8);
+    const std::string bytes = "a\xC3\xA9\xE2\x82\xAC\xE4\xB8\xAD\xF0\x9F\x98\x80";
+    EXPECT_EQ(Hex(utf8.ToAnsi(u"a\u00E9\u20AC\u4E2D\U0001F600")), Hex(bytes));
+    EXPECT_EQ(utf8.ToText(bytes), u"a\u00E9\u20AC\u4E2D\U0001F600");
+}
+#endif
+
 }  // namespace
 }  // namespace corvanta

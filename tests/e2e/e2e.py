@@ -230,7 +230,8 @@ class Session:
         name = os.path.join(self.bed, f"reference-menu-{'checked' if checked else 'plain'}")
         if not os.path.exists(name + ".png"):
             items = [("*" + c if checked and c == "Run at Start Windows" else c) for c in MENU]
-            stop = os.path.join(self.dir, "reference-menu.stop")
+            # One stop file per menu: a case's first reference menu leaves its own behind.
+            stop = os.path.join(self.dir, os.path.basename(name) + ".stop")
             proc = subprocess.Popen([self.loader, self.tool("wintool"), "refmenu", "700", "100",
                                      self.windows_path(stop), *items], stdin=subprocess.DEVNULL,
                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
@@ -875,8 +876,20 @@ def case_about(s):
     check(len(boxes) == 1, f"{len(boxes)} About boxes, expected one")
     about = boxes[0]
     texts = s.controls(about, by="text")
-    for text in ("Corvanta", "Version 1.0.0", "&Ok"):
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "res", "corvanta_publisher.h")) as f:
+        publisher = re.search(r'^#define CORVANTA_PUBLISHER "(.*)"$', f.read(), re.M).group(1)
+    for text in ("Corvanta", "Version 1.0.0", publisher, "MIT License", "&Ok"):
         check(text in texts, f"the About box does not show {text!r}: {sorted(texts)}")
+    # Every line of the publisher and the licences fits its place in the layout: the dialog widens a label only
+    # for a text that would not fit.
+    _, dpi = s.reg_value(r"HKCU\Control Panel\Desktop", "LogPixels")
+    dpi = int(dpi, 0) if dpi else 96
+    controls = s.controls(about)
+    for control_id, twips in ((1220, 4335), (1221, 2025), (1222, 4335), (1223, 2025)):
+        left, _, right, _ = controls[control_id]["rect"]
+        check(right - left == (twips * dpi + 720) // 1440,
+              f"the About box's line {controls[control_id]['text']!r} is {right - left} pixels wide at {dpi} dpi, "
+              f"wider than its {twips} twips")
     s.press(about, s.controls(about, by="text")["&System Info..."]["id"])
     boxes = testbed.wait_for(lambda: s.message_boxes("Corvanta"), 15, "a message box titled 'Corvanta'")
     check(len(boxes) == 1, f"{len(boxes)} message boxes, expected one")
@@ -893,7 +906,8 @@ def case_about(s):
 def case_exit(s):
     """"Exit", WM_CLOSE (an installer or the Restart Manager closing the program), the session's end
     (WM_QUERYENDSESSION + WM_ENDSESSION with ENDSESSION_CLOSEAPP) and a start with /exit each remove the tray icon
-    and end the program cleanly, its port closed."""
+    and end the program cleanly, its port closed. /exit against a copy that does not answer ends with exit code 1
+    and shows nothing."""
     WM_CLOSE, WM_QUERYENDSESSION, WM_ENDSESSION, ENDSESSION_CLOSEAPP = 0x10, 0x11, 0x16, 0x1
 
     def post(*messages):
@@ -924,6 +938,18 @@ def case_exit(s):
         check(not s.tray_icons() and not s.tray_shown(), f"the tray icon is still shown after {way}")
         check(not s.program_holds(com1), f"COM1 is still open after {way}")
         s.send("COM1", b"after exit\r")  # the line is free: writing into it does not block or fail
+
+    # A switch that fails says so by its exit code alone: an installer may run it in session 0, where nobody could
+    # answer a message box. Here /exit against a copy that does not answer (stopped) gives up after its wait.
+    start_with_com1(s)
+    os.kill(s.program.pid, signal.SIGSTOP)
+    try:
+        status = s.wine(s.exe, "/exit", timeout=30)[0]
+    finally:
+        os.kill(s.program.pid, signal.SIGCONT)
+    check(status == 1, f"Corvanta.exe /exit ended with status {status} while the running copy did not answer")
+    # Answering again, the copy handles the request that waited for it.
+    testbed.wait_for(lambda: not s.alive(), 15, "the program to end once it answers again")
 
 
 def case_tray_click_over_dialog(s):

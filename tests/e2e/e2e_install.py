@@ -2,10 +2,12 @@
 """End-to-end install cases: the packages of scripts/package under Wine's msiexec, built here from the Windows
 builds already made (the upgrade package as the next patch version). Same sessions and exit status as e2e.py,
 whose machinery this driver reuses; each case runs in a test bed of its own with a fresh Wine prefix, since a
-prefix keeps Windows Installer's registrations of every product installed in it.
+prefix keeps Windows Installer's registrations of every product installed in it. The fresh prefixes are copies of
+one made once in the surrounding test bed.
 
     e2e_install.py CASE --exe Corvanta.exe --helpers DIR [--loader WINE]
 """
+import fcntl
 import glob
 import hashlib
 import os
@@ -14,6 +16,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -38,6 +41,19 @@ def publisher_line(name):
 
 
 PUBLISHER = publisher_line("CORVANTA_PUBLISHER")
+LICENSES = ("LICENSE.txt", "THIRD-PARTY-NOTICES.txt")
+
+
+def check_licenses(read, where):
+    """LICENSE.txt is Corvanta's MIT license, THIRD-PARTY-NOTICES.txt the BSD licence of PCRE2 with its copyright
+    notice; both for Notepad, with Windows line ends. READ gives a file's bytes by name."""
+    for name, texts in (("LICENSE.txt", (b"MIT License", PUBLISHER.encode())),
+                        ("THIRD-PARTY-NOTICES.txt", (b"PCRE2", b"Copyright (c) 1997-", b"University of Cambridge",
+                                                     b'THE "BSD" LICENCE'))):
+        data = read(name)
+        missing = [text for text in texts if text not in data]
+        check(not missing and data.count(b"\n") == data.count(b"\r\n") > 10,
+              f"{name} in {where} lacks {missing} or has other line ends than CR LF")
 
 
 def build_msi(s, arch, version=None, certificate=None):
@@ -104,11 +120,11 @@ def check_packages(out, pem):
     check_signed(msi, pem)
     portable, = glob.glob(os.path.join(out, "*-win64.zip"))
     with zipfile.ZipFile(portable) as z:
-        check({"Corvanta.exe", "README.txt", "LICENSE.txt"} <= set(z.namelist()), f"{portable} holds {z.namelist()}")
+        check({"Corvanta.exe", "README.txt", *LICENSES} <= set(z.namelist()), f"{portable} holds {z.namelist()}")
         exe = os.path.join(out, "unpacked-Corvanta.exe")
         with open(exe, "wb") as f:
             f.write(z.read("Corvanta.exe"))
-        check(b"MIT License" in z.read("LICENSE.txt"), "LICENSE.txt in the zip is not the MIT license")
+        check_licenses(z.read, "the zip")
     check_signed(exe, pem)
     with open(exe, "rb") as f:
         program = f.read()
@@ -182,8 +198,12 @@ def arp_entries(s):
     return [entry for entry in entries if entry.get("DisplayName") == "Corvanta"]
 
 
+def install_folder(folder):
+    return os.path.join(os.environ["WINEPREFIX"], "drive_c", folder, "Corvanta")
+
+
 def program_path(folder):
-    return os.path.join(os.environ["WINEPREFIX"], "drive_c", folder, "Corvanta", "Corvanta.exe")
+    return os.path.join(install_folder(folder), "Corvanta.exe")
 
 
 def installed(s, folder):
@@ -197,7 +217,8 @@ def shortcuts():
 
 
 def check_nothing_left(s, what):
-    left = [path for path in (program_path("Program Files"), program_path("Program Files (x86)"))
+    # The folder goes only when nothing is left in it: the program, and the licenses beside it.
+    left = [path for path in (install_folder("Program Files"), install_folder("Program Files (x86)"))
             if os.path.exists(path)] + shortcuts()
     check(not left and not arp_entries(s) and not machine_run_values(s),
           f"left after {what}: files {left}, Add/Remove entries {arp_entries(s)}, Run values {machine_run_values(s)}")
@@ -207,6 +228,13 @@ def install(s, msi, version, *properties, loader=None):
     """Installs; checks the files, the shortcut and that one Corvanta is in Add/Remove Programs, this one."""
     check(msiexec(s, "/i", s.windows_path(msi), "/qn", *properties, loader=loader) == 0, f"installing {msi} failed")
     check(os.path.exists(s.exe) and len(shortcuts()) == 1, f"after the install: {s.exe}, shortcuts {shortcuts()}")
+
+    def read(name):
+        path = os.path.join(os.path.dirname(s.exe), name)
+        check(os.path.exists(path), f"the install put no {name} beside {s.exe}")
+        with open(path, "rb") as f:
+            return f.read()
+    check_licenses(read, "the installed folder")
     entries = arp_entries(s)
     check([(e.get("DisplayVersion"), e.get("Publisher")) for e in entries] == [(version, PUBLISHER)],
           f"Add/Remove Programs entries {entries}, expected one of version {version}")
@@ -302,13 +330,13 @@ def case_install_x86(s):
 
     quoted = installed(s, "Program Files")
     install(s, x64_msi, version, loader=testbed.WINE64)
-    check(not os.path.exists(program_path("Program Files (x86)")), "the x86 program stayed beside the x64 one")
+    check(not os.path.exists(install_folder("Program Files (x86)")), "the x86 files stayed beside the x64 ones")
     check(machine_run_values(s) == {"64-bit": quoted},
           f"after the x64 package the Run values are {machine_run_values(s)}, expected {quoted}, 64-bit")
 
     quoted = installed(s, "Program Files (x86)")
     install(s, x86_msi, version, "AUTOSTART=0")
-    check(not os.path.exists(program_path("Program Files")), "the x64 program stayed beside the x86 one")
+    check(not os.path.exists(install_folder("Program Files")), "the x64 files stayed beside the x86 ones")
     check(not machine_run_values(s), f"AUTOSTART=0 left the Run values {machine_run_values(s)}")
 
     s.clear_settings()
@@ -318,11 +346,27 @@ def case_install_x86(s):
 CASES = {name[len("case_"):]: func for name, func in globals().items() if name.startswith("case_")}
 
 
+def fresh_prefix():
+    """A fresh prefix, made once in the test bed the cases run in, for each case to copy (half a second, where
+    making one takes 10 to 20). Made aside and renamed, so that a case stopped while making it leaves none half
+    made."""
+    template = os.path.join(os.environ["CORVANTA_TESTBED"], "install-prefix")
+    with open(template + ".lock", "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if not os.path.isdir(template):
+            making = tempfile.mkdtemp(prefix="install-prefix-", dir=os.environ["CORVANTA_TESTBED"])
+            testbed.make_prefix(making, os.environ)
+            os.rename(making, template)
+    return template
+
+
 def main():
     e2e.CASES = CASES
     if not os.environ.get("CORVANTA_TESTBED"):
         return e2e.main()  # says how to run it inside the test bed
-    bed = testbed.Bed(["COM1"], display=os.environ.get("DISPLAY"))
+    # A bed of its own for each case: a prefix keeps Windows Installer's registrations of every product installed
+    # in it, and nothing one case installs may reach the other.
+    bed = testbed.Bed(["COM1"], display=os.environ.get("DISPLAY"), prefix_from=fresh_prefix())
     try:
         os.environ.update(bed.up())
         return e2e.main()

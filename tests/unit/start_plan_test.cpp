@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include "core/start_plan.h"
 
 namespace corvanta {
@@ -32,6 +34,30 @@ TEST(StartPlan, RunsTheTrayProgramOnlyOnAUsersDesktop) {
         const StartPlan plan = PlanStart(c.command, {.local_system = c.local_system, .session_id = c.session});
         EXPECT_EQ(plan.proceed, c.proceed) << c.label;
         EXPECT_EQ(plan.register_restart, c.register_restart) << c.label;
+    }
+}
+
+// Only the tray program, started without arguments, tells of a failure in a message box; a start with any argument
+// may be an installer's switch in session 0, where a box would hold up the installation, and ends with exit code 1.
+TEST(StartPlan, OnlyTheTrayProgramShowsAFailureInABox) {
+    using R = FailureReport;
+    const struct {
+        std::string_view arguments;
+        FailureReport report;
+    } cases[] = {
+        {"", R::kMessageBox},
+        {"  \t ", R::kMessageBox},
+        {"/autostart on", R::kExitCode},
+        {"/autostart off", R::kExitCode},
+        {"/uninstall-cleanup", R::kExitCode},
+        {"/exit", R::kExitCode},
+        {"-EXIT", R::kExitCode},
+        {" /exit ", R::kExitCode},
+        {"/autostart maybe", R::kExitCode},
+        {"\"\"", R::kExitCode},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FailureReportFor(c.arguments), c.report) << "arguments [" << c.arguments << "]";
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "about/frmAbout_logic.h"
 #include "common/identity.h"
+#include "corvanta_publisher.h"
 #include "corvanta_version.h"
 #include "platform/win32/dialog_window.h"
 #include "platform/win32/handles.h"
@@ -19,10 +20,11 @@ namespace {
 
 namespace id = about_id;
 
+// The licences' full texts travel with the program in both packages, beside Corvanta.exe.
 constexpr char16_t kDisclaimer[] =
-    u"Corvanta is protected by copyright law. Copying, reproducing or distributing this program or any part of "
-    u"it without the written permission of Corvanta Instruments Ltd. is not permitted and may lead to claims "
-    u"for damages and to criminal prosecution in every country.";
+    u"Corvanta is protected by copyright law. You may copy, modify and distribute it only as the MIT License in "
+    u"LICENSE.txt permits, and the PCRE2 library it contains only as its BSD License in THIRD-PARTY-NOTICES.txt "
+    u"permits. Any other reproduction or distribution is prohibited.";
 
 constexpr BYTE kArabicCharset = 178;
 constexpr TwipsRect kPicture{120, 75, 1515, 1710};
@@ -31,8 +33,10 @@ DialogLayout Layout() {
     constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
     constexpr TwipsRect kCommentPlaces[] = {
         {1965, 885, 4335, 195}, {1950, 1170, 2025, 195}, {1950, 1395, 4335, 195}, {1950, 1620, 2025, 195}};
-    constexpr const char16_t* kComments[] = {u"Corvanta Instruments Ltd.", u"Tel. +1 555 0142", u"Fax +1 555 0143",
-                                             u"support@corvanta.example.com"};
+    // Who publishes the program under which licence, and the library whose BSD licence asks for its copyright
+    // notice wherever the program goes.
+    constexpr const char16_t* kComments[] = {u"" CORVANTA_PUBLISHER, u"MIT License",
+                                             u"PCRE2 \u00A9 University of Cambridge", u"BSD License"};
     auto comment = [&](int index) {
         return DialogControl{id::kComment0 + index, WC_STATICW, kComments[index], kLabel, kCommentPlaces[index]};
     };

@@ -15,7 +15,7 @@ constexpr int kSysInfo = 1201;
 constexpr int kDisclaimer = 1210;
 constexpr int kTitle = 1211;
 constexpr int kVersion = 1212;
-constexpr int kComment0 = 1220;  // company; 1221 to 1223: telephone, fax, e-mail
+constexpr int kComment0 = 1220;  // publisher; 1221 to 1223: its licence, PCRE2's copyright, PCRE2's licence
 }  // namespace about_id
 
 // Shows the About dialog modally and returns once it has closed. While another dialog is open, that one is

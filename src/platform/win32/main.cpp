@@ -15,6 +15,7 @@
 #include "core/output_settings_reload.h"
 #include "core/relay.h"
 #include "core/serial_session.h"
+#include "core/start_plan.h"
 #include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
 #include "platform/win32/start_place.h"
@@ -92,6 +93,15 @@ int RunSwitch(StartCommand command) {
     const Win32AppInfo app;
     AutoStartService auto_start(registry.run_keys, registry.Older(), ansi, app);
     return RunAutoStartSwitch(command, auto_start);
+}
+
+// For a switch: no box of the system's or the C runtime's either, which would hold up the installer as one of
+// ours would. Not the critical-error handler's (a drive without its disk), Windows Error Reporting's after a crash,
+// nor the runtime's "abnormal termination" box; std::terminate ends the switch with exit code 1 instead.
+void SilenceSystemBoxes() {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    _set_error_mode(_OUT_TO_STDERR);
+    std::set_terminate([] { std::_Exit(1); });
 }
 
 int Run(HINSTANCE instance) {
@@ -210,17 +220,24 @@ void __verbose_terminate_handler() {
 }  // namespace __gnu_cxx
 #endif
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
+    const corvanta::FailureReport report = corvanta::FailureReportFor(arguments != nullptr ? arguments : "");
+    if (report == corvanta::FailureReport::kExitCode) {
+        corvanta::win32::SilenceSystemBoxes();
+    }
+    const auto failed = [report](const std::exception& error) {
+        if (report == corvanta::FailureReport::kMessageBox) {
+            corvanta::win32::ReportUnhandledError(error);
+        }
+        return 1;
+    };
     // DLLs come from System32 only, never from the folder the program was started in or the current directory.
     if (!SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
-        corvanta::win32::ReportUnhandledError(
-            corvanta::win32::SystemError(u"SetDefaultDllDirectories", GetLastError()));
-        return 1;
+        return failed(corvanta::win32::SystemError(u"SetDefaultDllDirectories", GetLastError()));
     }
     try {
         return corvanta::win32::Run(instance);
     } catch (const std::exception& error) {
-        corvanta::win32::ReportUnhandledError(error);
-        return 1;
+        return failed(error);
     }
 }

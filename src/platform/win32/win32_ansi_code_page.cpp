@@ -59,15 +59,16 @@ std::string Win32AnsiCodePage::ToAnsi(TextView text) const {
     const int length = Length(text.size(), u"WideCharToMultiByte");
     const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
     // No best fit: Windows would otherwise turn look-alikes into other characters (Omega into "O", a
-    // full-width quote into a real one); what the code page lacks becomes "?".
-    const int needed =
-        WideCharToMultiByte(code_page_, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, nullptr);
+    // full-width quote into a real one); what the code page lacks becomes "?". UTF-8, which Windows 10 offers as
+    // the ANSI code page, lacks nothing and refuses the flag (ERROR_INVALID_FLAGS).
+    const UINT page = code_page_ == CP_ACP ? GetACP() : code_page_;
+    const DWORD flags = page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int needed = WideCharToMultiByte(code_page_, flags, wide, length, nullptr, 0, nullptr, nullptr);
     if (needed <= 0) {
         ThrowLastError(u"WideCharToMultiByte");
     }
     ansi.resize(static_cast<size_t>(needed));
-    if (WideCharToMultiByte(code_page_, WC_NO_BEST_FIT_CHARS, wide, length, ansi.data(), needed, nullptr, nullptr) !=
-        needed) {
+    if (WideCharToMultiByte(code_page_, flags, wide, length, ansi.data(), needed, nullptr, nullptr) != needed) {
         ThrowLastError(u"WideCharToMultiByte");
     }
     return ansi;
