@@ -24,6 +24,7 @@ frmTerminal::frmTerminal(FormHost& form,
       output_(output),
       ansi_(ansi),
       dialogs_(menu.dialogs),
+      monitor_(menu.monitor),
       registry_(menu.registry),
       auto_start_(menu.auto_start),
       unload_(std::move(menu.unload)) {
@@ -108,6 +109,9 @@ void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
         case mmAbout:
             mmAbout_Click();
             break;
+        case mmMonitor:
+            mmMonitor_Click();
+            break;
         case mmExit:
             mmExit_Click();
             break;
@@ -122,6 +126,14 @@ void frmTerminal::mmPortSettinges_Click() {
 
 void frmTerminal::mmAbout_Click() {
     dialogs_.ShowAbout();
+}
+
+void frmTerminal::mmMonitor_Click() {
+    if (monitor_.IsOpen()) {
+        monitor_.BringToFront();
+    } else {
+        monitor_.Open();
+    }
 }
 
 void frmTerminal::AutoStart_Click() {

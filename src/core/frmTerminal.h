@@ -14,6 +14,7 @@
 #include "platform/ansi_code_page.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
+#include "platform/monitor_window.h"
 #include "platform/popup_menu.h"
 #include "platform/registry.h"
 #include "platform/settings_store.h"
@@ -22,13 +23,15 @@
 namespace corvanta {
 
 // The items of the tray menu `Menu`, by id.
-enum MenuItemId : int { mmPortSettinges = 1, AutoStart, mmLine, mmAbout, mmExit };
+enum MenuItemId : int { mmPortSettinges = 1, AutoStart, mmLine, mmAbout, mmExit, mmMonitor, mmExitLine };
 
 inline constexpr MenuItemDef kMenuItems[] = {
     {mmPortSettinges, u"CommPort Properties"},
     {AutoStart, u"Run at Start Windows"},
     {mmLine, u"-"},
     {mmAbout, u"About"},
+    {mmMonitor, u"Monitor\u2026"},
+    {mmExitLine, u"-"},
     {mmExit, u"Exit"},
 };
 
@@ -36,6 +39,7 @@ inline constexpr MenuItemDef kMenuItems[] = {
 struct TerminalMenuServices {
     PopupMenu& Menu;
     Dialogs& dialogs;
+    MonitorWindow& monitor;
     Registry& registry;
     AutoStartService& auto_start;
     // The run-time's unload of this form: raises Form_Unload right away, and the message loop ends after the
@@ -77,6 +81,8 @@ class frmTerminal {
     void mmPortSettinges_Click();
     void AutoStart_Click();
     void mmAbout_Click();
+    // Opens the Monitor, or brings the open one to the front: there is one at a time.
+    void mmMonitor_Click();
     // Removes the tray icon, then unloads the form, which closes the port; the process then ends by itself.
     void mmExit_Click();
 
@@ -97,6 +103,7 @@ class frmTerminal {
     OutputSettingsReload& output_;
     AnsiCodePage& ansi_;
     Dialogs& dialogs_;
+    MonitorWindow& monitor_;
     Registry& registry_;
     AutoStartService& auto_start_;
     std::function<void()> unload_;
