@@ -22,6 +22,7 @@ frmTerminal::frmTerminal(FormHost& form,
       relay_(relay),
       output_(output),
       dialogs_(menu.dialogs),
+      monitor_(menu.monitor),
       auto_start_(menu.auto_start),
       unload_(std::move(menu.unload)) {
     Menu.Load(kMenuItems);
@@ -105,6 +106,9 @@ void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
         case mmAbout:
             mmAbout_Click();
             break;
+        case mmMonitor:
+            mmMonitor_Click();
+            break;
         case mmExit:
             mmExit_Click();
             break;
@@ -119,6 +123,14 @@ void frmTerminal::mmPortSettinges_Click() {
 
 void frmTerminal::mmAbout_Click() {
     dialogs_.ShowAbout();
+}
+
+void frmTerminal::mmMonitor_Click() {
+    if (monitor_.IsOpen()) {
+        monitor_.BringToFront();
+    } else {
+        monitor_.Open();
+    }
 }
 
 void frmTerminal::AutoStart_Click() {

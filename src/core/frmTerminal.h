@@ -13,6 +13,7 @@
 #include "core/serial_control.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
+#include "platform/monitor_window.h"
 #include "platform/popup_menu.h"
 #include "platform/settings_store.h"
 #include "tray/TrayArea.h"
@@ -20,13 +21,15 @@
 namespace corvanta {
 
 // The items of the tray menu `Menu`, by id.
-enum MenuItemId : int { mmPortSettinges = 1, AutoStart, mmLine, mmAbout, mmExit };
+enum MenuItemId : int { mmPortSettinges = 1, AutoStart, mmLine, mmAbout, mmExit, mmMonitor, mmExitLine };
 
 inline constexpr MenuItemDef kMenuItems[] = {
     {mmPortSettinges, u"CommPort Properties"},
     {AutoStart, u"Run at Start Windows"},
     {mmLine, u"-"},
     {mmAbout, u"About"},
+    {mmMonitor, u"Monitor\u2026"},
+    {mmExitLine, u"-"},
     {mmExit, u"Exit"},
 };
 
@@ -34,6 +37,7 @@ inline constexpr MenuItemDef kMenuItems[] = {
 struct TerminalMenuServices {
     PopupMenu& Menu;
     Dialogs& dialogs;
+    MonitorWindow& monitor;
     AutoStartService& auto_start;
     // The run-time's unload of this form: raises Form_Unload right away, and the message loop ends after the
     // current message.
@@ -73,6 +77,8 @@ class frmTerminal {
     void mmPortSettinges_Click();
     void AutoStart_Click();
     void mmAbout_Click();
+    // Opens the Monitor, or brings the open one to the front: there is one at a time.
+    void mmMonitor_Click();
     // Removes the tray icon, then unloads the form, which closes the port; the process then ends by itself.
     void mmExit_Click();
 
@@ -92,6 +98,7 @@ class frmTerminal {
     Relay& relay_;
     OutputSettingsReload& output_;
     Dialogs& dialogs_;
+    MonitorWindow& monitor_;
     AutoStartService& auto_start_;
     std::function<void()> unload_;
 };

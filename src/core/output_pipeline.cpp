@@ -47,6 +47,13 @@ void OutputPipeline::SwitchEncoding() {
     }
 }
 
+const AnsiCodePage* OutputPipeline::CodePage() const {
+    if (code_page_number_ == kUtf8CodePage) {
+        return nullptr;
+    }
+    return code_page_ ? code_page_.get() : &ansi_;
+}
+
 std::vector<RecordPart> OutputPipeline::Receive(std::string_view bytes) {
     if (!shaper_.InRecord()) {
         SwitchEncoding();

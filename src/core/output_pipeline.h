@@ -43,6 +43,10 @@ class OutputPipeline {
     // The record gap has passed without a byte: the end of the open record, if one is open.
     std::vector<RecordPart> GapElapsed();
 
+    // The code page the records are decoded in now, which is also the one for text written to the device (the
+    // Monitor's Send box): nullptr for UTF-8. New settings change it once the open record has ended.
+    const AnsiCodePage* CodePage() const;
+
   private:
     // The decoding of a code page number: its converter, if it needs one of its own.
     struct Encoding {

@@ -32,6 +32,9 @@ class Relay {
     // New output settings: the shaping from the next record on, the key delay and key mode at once.
     void SetSettings(const OutputSettings& settings);
 
+    // The output encoding as records are decoded now: nullptr for UTF-8 (see OutputPipeline::CodePage).
+    const AnsiCodePage* OutputCodePage() const { return pipeline_.CodePage(); }
+
     // The port has news (its OnComm): the text the queue turned away goes first, then one read of Input. The
     // queue's report box runs a modal loop, where the port raises OnComm again: such a call only asks for another
     // turn after the current one, so that text goes into the queue in the order it arrived.

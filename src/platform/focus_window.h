@@ -9,8 +9,8 @@ class FocusWindow {
   public:
     virtual ~FocusWindow() = default;
 
-    // Whether it is a window of this program: its tray menu, a dialog or a message box. Keys typed then would
-    // work the program's own controls instead of reaching the user's window.
+    // Whether it is a window of this program: its tray menu, a dialog, the Monitor or a message box. Keys typed then
+    // would work the program's own controls instead of reaching the user's window.
     virtual bool IsOwnWindow() const = 0;
 
     // Whether its process runs at a higher integrity level than this one (a program run as administrator):

@@ -38,12 +38,23 @@ USER_RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 # The machine's Run key as 32-bit programs see it on 64-bit Windows, named as a 64-bit program reaches it.
 RUN_KEY_32_BIT_VIEW = r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Run"
 SPOOLER_PORTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports"
-MENU = ["CommPort Properties", "Run at Start Windows", "-", "About", "Exit"]
+MENU = ["CommPort Properties", "Run at Start Windows", "-", "About", "Monitor\u2026", "-", "Exit"]
 PROPERTIES = "CommPort Properties"
 # Control ids of the properties dialog's lists and buttons.
 PORT, SPEED, DATA_BITS, PARITY, STOP_BITS, FLOW, OK, CANCEL = 1001, 1002, 1003, 1004, 1005, 1006, 1, 2
 # A place on the screen that no window of the tests covers: a click there closes a menu.
 NOWHERE = (640, 1000)
+MONITOR = "Monitor\u2026"
+MONITOR_CLASS = "CorvantaMonitor"
+MONITOR_TITLE = "Corvanta Monitor"
+# Control ids of the Monitor.
+RECORDS, COPY, CLEAR, SEND_TEXT, SEND, REQUEST, STATUS = 1202, 1203, 1204, 1206, 1207, 1208, 1209
+# Where a case puts the Monitor: beside the recording window, which would be under it where it opens, and clear of
+# NOWHERE.
+MONITOR_PLACE = (540, 560)
+# Whether the program gives the Monitor rows of the records it relays. Until the relay adds them to the record
+# journal, the Monitor shows none: set this to True then, and the monitor case checks the rows as well.
+RECORDS_MAKE_ROWS = False
 
 
 class Failure(Exception):
@@ -83,6 +94,7 @@ class Session:
         self.failed = False
         self.nudges = 0
         self.undo = []  # registry changes to take back at the end, newest last
+        self.scaling = ""  # the screen's DPI where it is not 96, as in "-192dpi": menus differ with it
 
     def tool(self, name):
         return os.path.join(self.helpers, name + ".exe")
@@ -196,6 +208,12 @@ class Session:
         subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "key", *keys],
                        check=True)
 
+    def type_text(self, rect, text):
+        """Types TEXT on the keyboard with the pointer over RECT."""
+        left, top, right, bottom = rect
+        subprocess.run(["xdotool", "mousemove", str((left + right) // 2), str((top + bottom) // 2), "type",
+                        "--delay", "30", text], check=True)
+
     def windows(self, window_class):
         """Visible top-level windows of a class as (hwnd, (left, top, right, bottom), title)."""
         found = []
@@ -227,7 +245,7 @@ class Session:
     def reference_menu(self, checked):
         """Layout and picture of a menu that has the program's captions, shown by wintool: another program's
         menu cannot be read, but it can be compared pixel by pixel with this one. Made once per test bed."""
-        name = os.path.join(self.bed, f"reference-menu-{'checked' if checked else 'plain'}")
+        name = os.path.join(self.bed, f"reference-menu-{'checked' if checked else 'plain'}{self.scaling}")
         if not os.path.exists(name + ".png"):
             items = [("*" + c if checked and c == "Run at Start Windows" else c) for c in MENU]
             # One stop file per menu: a case's first reference menu leaves its own behind.
@@ -415,6 +433,36 @@ class Session:
         fd = os.open(self.peer(port), os.O_WRONLY | os.O_NOCTTY)
         try:
             os.write(fd, data)
+        finally:
+            os.close(fd)
+
+    def receive(self, port, expected, what):
+        """Reads what the program wrote into PORT's line until it is EXPECTED; fails on anything else."""
+        fd = os.open(self.peer(port), os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+        got = b""
+        try:
+            def read():
+                nonlocal got
+                try:
+                    got += os.read(fd, 4096)
+                except BlockingIOError:
+                    pass
+                check(expected.startswith(got), f"{what}: the line got {got!r}, expected {expected!r}")
+                return got == expected
+            try:
+                testbed.wait_for(read, TYPING_TIMEOUT, f"{expected!r} on {port}'s line")
+            except TimeoutError:
+                raise Failure(f"{what}: the line got {got!r}, expected {expected!r}") from None
+        finally:
+            os.close(fd)
+
+    def written(self, port):
+        """What the program wrote into PORT's line and nobody has read yet."""
+        fd = os.open(self.peer(port), os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+        try:
+            return os.read(fd, 65536)
+        except BlockingIOError:
+            return b""
         finally:
             os.close(fd)
 
@@ -1024,6 +1072,98 @@ def case_second_instance(s):
     testbed.wait_for(lambda: s.program_holds(com1), 10, "the new start to open COM1")
 
 
+# --- The Monitor ----------------------------------------------------------------------------------------------
+
+def monitors(s):
+    return [(hwnd, rect) for hwnd, rect, title in s.windows(MONITOR_CLASS) if title == MONITOR_TITLE]
+
+
+def open_monitor(s, move=True, by_keys=False):
+    """Chooses "Monitor…" (by a click, or with the keys) and returns the new Monitor's window, moved beside the
+    recording window."""
+    if by_keys:
+        # Home selects the first item, Down each next one past the separators.
+        menu = s.open_menu()
+        s.key(menu, "Home", *["Down"] * (MENU.index(MONITOR) - MENU[:MENU.index(MONITOR)].count("-")), "Return")
+        testbed.wait_for(lambda: not s.menus(), 10, f"the menu to close after choosing {MONITOR!r}")
+    else:
+        s.choose(MONITOR)
+    found = testbed.wait_for(lambda: monitors(s), 15, "the Monitor")
+    check(len(found) == 1, f"{len(found)} Monitors, expected one")
+    hwnd = found[0][0]
+    if not move:
+        return hwnd
+    s.wintool("move", hwnd, *map(str, MONITOR_PLACE))
+    testbed.wait_for(lambda: monitors(s) and monitors(s)[0][1][:2] == MONITOR_PLACE, 10, "the Monitor to move")
+    return hwnd
+
+
+def monitor_rows(s, monitor):
+    """The Monitor's rows as lists of their cells: time, received, typed, status."""
+    return [line.split("\t")[1:] for line in s.wintool("listrows", s.controls(monitor)[RECORDS]["hwnd"])]
+
+
+def monitor_says(s, monitor):
+    return s.controls(monitor)[STATUS]["text"]
+
+
+def case_monitor(s):
+    """"Monitor…" opens the Monitor in front, and again brings the same one to the front. What is typed into its
+    Send box, escapes resolved, goes to the line on Enter. While the Monitor has the focus a scan waits, and arrives
+    in the user's window once that has the focus again; its row shows it waiting, then typed (once records make
+    rows). Clear empties the list; Esc closes the Monitor, and a new one starts empty."""
+    start_with_com1(s)
+    s.start_recorder("Corvanta test window", "once")
+    recorder = s.windows("CorvantaTestRecorder")[0]
+    monitor = open_monitor(s)
+    testbed.wait_for(lambda: s.foreground() == monitor, 10, "the Monitor to come to the front")
+    s.click_rect(recorder[1])
+    testbed.wait_for(lambda: s.foreground() == recorder[0], 10, "the recording window to take the foreground")
+    s.choose(MONITOR)
+    try:
+        testbed.wait_for(lambda: s.foreground() == monitor, 10, "the Monitor to come to the front again")
+    except TimeoutError:
+        raise Failure(f"choosing {MONITOR!r} again left the foreground at {s.wintool('foreground')}") from None
+    check([hwnd for hwnd, _ in monitors(s)] == [monitor], f"choosing {MONITOR!r} again opened {monitors(s)}")
+
+    box = s.controls(monitor)[SEND_TEXT]["rect"]
+    s.click_rect(box)
+    command = r"\x02P\r\n"
+    s.type_text(box, command)
+    testbed.wait_for(lambda: s.controls(monitor)[SEND_TEXT]["text"] == command, 10, "the Send box to show the text")
+    s.key(box, "Return")
+    s.receive("COM1", b"\x02P\r\n", "Enter in the Send box")
+    said = monitor_says(s, monitor)
+    check(said == r"Sent 4 bytes to COM1: \x02P\r\n", f"after Send the Monitor says {said!r}")
+
+    s.send("COM1", b"held back\r")
+    testbed.wait_for(lambda: s.line_drained("COM1"), 10, "the program to read the scan")
+    if RECORDS_MAKE_ROWS:
+        testbed.wait_for(lambda: [r[1:] for r in monitor_rows(s, monitor)] == [["held back\\r", "held back\u21b5",
+                                                                               "waiting"]],
+                         10, "the scan's row, waiting")
+    check(s.typed() == "", f"the recording window got {s.typed()!r} while the Monitor had the focus")
+    check(s.controls(monitor)[SEND_TEXT]["text"] == command, "the scan was typed into the Send box")
+    s.click_rect(recorder[1])
+    s.expect_typed("held back\r\n", "a scan that arrived while the Monitor had the focus")
+    check(s.written("COM1") == b"", "the scan's keys worked the Monitor: something more went to the line")
+    if RECORDS_MAKE_ROWS:
+        testbed.wait_for(lambda: [r[3] for r in monitor_rows(s, monitor)] == ["typed"], 10, "the row to say typed")
+
+    s.click_rect(s.controls(monitor)[CLEAR]["rect"])
+    testbed.wait_for(lambda: monitor_rows(s, monitor) == [], 10, "Clear to empty the list")
+    rect = monitors(s)[0][1]
+    s.key(rect, "Escape")
+    testbed.wait_for(lambda: not monitors(s), 10, "Esc to close the Monitor")
+    check(s.alive(), "Corvanta.exe ended when the Monitor closed")
+    s.click_rect(recorder[1])
+    testbed.wait_for(lambda: s.foreground() == recorder[0], 10, "the recording window to take the foreground")
+    s.send("COM1", b"closed\r")
+    s.expect_typed("held back\r\nclosed\r\n", "a scan after the Monitor closed")
+    monitor = open_monitor(s)
+    check(monitor_rows(s, monitor) == [], f"a new Monitor shows {monitor_rows(s, monitor)}")
+
+
 def case_smoke32(s):
     """The 32-bit build starts, shows its icon and types what arrives."""
     s.clear_settings()
@@ -1073,7 +1213,8 @@ def case_smoke32_auto_start_view(s):
 
 # --- README screenshots ----------------------------------------------------------------------------------------
 
-SCREENSHOTS = ("tray-menu.png", "properties-dialog.png", "about-box.png")
+SCREENSHOTS = ("tray-menu.png", "properties-dialog.png", "about-box.png", "monitor.png", "monitor-200.png")
+DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 
 
 def take_screenshots(s, out_dir):
@@ -1100,6 +1241,41 @@ def take_screenshots(s, out_dir):
     shoot(s, dict(s.dialogs(""))[about], os.path.join(out_dir, SCREENSHOTS[2]), trim=True)
     s.press(about, s.controls(about, by="text")["&Ok"]["id"])
     testbed.wait_for(lambda: not s.about_boxes(), 10, "the About box to close")
+
+    shoot_monitor(s, os.path.join(out_dir, SCREENSHOTS[3]))
+    # At 200 % scaling: Wine reads LogPixels when a process starts, so the program starts anew.
+    kind, old_dpi = s.reg_value(DESKTOP_KEY, "LogPixels")
+    s.kill(s.program)
+    testbed.wait_for(s.tray_flushed, 10, "the tray icon of the ended program to go")
+    s.wine("reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "192", "/f")
+    s.scaling = "-192dpi"
+    try:
+        start_with_com1(s)
+        shoot_monitor(s, os.path.join(out_dir, SCREENSHOTS[4]))
+    finally:
+        s.scaling = ""
+        if kind is None:
+            s.wine("reg", "delete", DESKTOP_KEY, "/v", "LogPixels", "/f")
+        else:
+            s.wine("reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", kind, "/d", old_dpi, "/f")
+
+
+def shoot_monitor(s, path):
+    """The Monitor where it opens, after a command was sent to the device (and the records it answered with, once
+    records make rows). The menu is worked with the keys: a reference menu to click by is made at 96 dpi only."""
+    monitor = open_monitor(s, move=False, by_keys=True)
+    box = s.controls(monitor)[SEND_TEXT]["rect"]
+    s.click_rect(box)
+    s.type_text(box, r"SI\r\n")
+    s.click_rect(s.controls(monitor)[SEND]["rect"])
+    s.receive("COM1", b"SI\r\n", "the Send button")
+    if RECORDS_MAKE_ROWS:
+        for record in (b"S S      12.345 g\r\n", b"S S      12.350 g\r\n", b"S D      12.3\r\n"):
+            s.send("COM1", record)
+        testbed.wait_for(lambda: len(monitor_rows(s, monitor)) == 3, 10, "three rows")
+    shoot(s, dict(monitors(s))[monitor], path, trim=True)
+    s.key(dict(monitors(s))[monitor], "Escape")
+    testbed.wait_for(lambda: not monitors(s), 10, "the Monitor to close")
 
 
 def shoot(s, rect, path, trim=False):

@@ -283,11 +283,13 @@ TEST(frmTerminalMenu, EachItemRunsItsCommand) {
         std::vector<std::string> shown;
         bool run_value;
         bool exited;
+        bool monitor = false;
     } cases[] = {
         {"dismissed", std::nullopt, {}, false, false},
         {"CommPort Properties", mmPortSettinges, {"Properties"}, false, false},
         {"Run at Start Windows", AutoStart, {}, true, false},
         {"About", mmAbout, {"About"}, false, false},
+        {"Monitor", mmMonitor, {}, false, false, true},
         {"Exit", mmExit, {}, false, true},
     };
     for (const auto& c : cases) {
@@ -301,10 +303,41 @@ TEST(frmTerminalMenu, EachItemRunsItsCommand) {
             EXPECT_EQ(RunValue(rig).has_value(), c.run_value) << label;
             EXPECT_EQ(rig.menu.Checked(AutoStart), c.run_value) << label;
             EXPECT_EQ(rig.unload.done, c.exited) << label;
+            EXPECT_EQ(rig.monitor.open, c.monitor) << label;
             EXPECT_EQ(rig.comm.PortOpen(), !c.exited) << label;
             EXPECT_EQ(rig.shell.icons.empty(), c.exited) << label;
         }
     }
+}
+
+// The menu keeps its first items in their places; what came later goes between About and the line above Exit.
+TEST(frmTerminalMenu, ItemsInTheirOrder) {
+    Rig rig;
+    std::vector<Text> captions;
+    for (const FakePopupMenu::Item& item : rig.menu.items) {
+        captions.push_back(item.caption);
+    }
+    EXPECT_EQ(captions, (std::vector<Text>{u"CommPort Properties", u"Run at Start Windows", u"-", u"About",
+                                           u"Monitor\u2026", u"-", u"Exit"}));
+}
+
+// There is one Monitor at a time: choosing it again brings the open one to the front, a closed one opens anew,
+// and the menu stays usable while it is open (it is no dialog that waits for an answer).
+TEST(frmTerminalMenu, OneMonitorAtATime) {
+    Rig rig;
+    rig.terminal.Form_Load();
+    rig.menu.choice = mmMonitor;
+    rig.TrayMouse(kLeftUp);
+    ASSERT_TRUE(rig.monitor.open);
+    rig.monitor.in_front = false;  // the user went back to work in another window
+    ASSERT_NO_THROW(rig.TrayMouse(kRightUp)) << "a second Monitor";
+    EXPECT_TRUE(rig.monitor.in_front) << "the open Monitor was not brought to the front";
+    EXPECT_EQ(rig.menu.popups.size(), 2u) << "the menu did not open while the Monitor was open";
+
+    rig.monitor.open = false;  // closed by the user
+    rig.monitor.in_front = false;
+    rig.TrayMouse(kLeftUp);
+    EXPECT_TRUE(rig.monitor.open && rig.monitor.in_front) << "no new Monitor after the first was closed";
 }
 
 // Exit takes the icon out of the tray before the form unloads and closes the port.

@@ -325,6 +325,48 @@ TEST(OutputPipeline, RecordGapOnTheTimer) {
     EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"\uFFFD>") << "a character cut short by the pause stays in its record";
 }
 
+// The output encoding follows the Encoding value once no record is open: the ANSI code page by default, none for
+// UTF-8, and the code page named.
+TEST(OutputPipeline, OutputEncoding) {
+    FakeAnsiCodePage ansi;
+    FakeCodePages code_pages;
+    FakeTimer timer;
+    OutputPipeline pipeline(ansi, code_pages, timer);
+    EXPECT_EQ(pipeline.CodePage(), &ansi) << "by default";
+    const struct {
+        uint32_t encoding;
+        bool in_record;
+        const char* expected;  // "ansi", "utf-8", "932", or "unchanged"
+    } steps[] = {
+        {kUtf8CodePage, false, "utf-8"},    {932, false, "932"}, {0, false, "ansi"},
+        {kUtf8CodePage, true, "unchanged"}, {932, false, "932"},
+    };
+    for (const auto& step : steps) {
+        const AnsiCodePage* before = pipeline.CodePage();
+        if (step.in_record) {
+            pipeline.Receive("12");
+        }
+        OutputSettings settings;
+        settings.code_page = step.encoding;
+        pipeline.SetSettings(settings);
+        const AnsiCodePage* now = pipeline.CodePage();
+        const std::string expected = step.expected;
+        const std::string label = "Encoding " + std::to_string(step.encoding) + (step.in_record ? " in a record" : "");
+        if (expected == "ansi") {
+            EXPECT_EQ(now, &ansi) << label;
+        } else if (expected == "utf-8") {
+            EXPECT_EQ(now, nullptr) << label;
+        } else if (expected == "932") {
+            ASSERT_NE(now, nullptr) << label;
+            EXPECT_NE(now, &ansi) << label;
+            EXPECT_TRUE(now->IsLeadByte(0x81)) << label;
+        } else {
+            EXPECT_EQ(now, before) << label;
+            pipeline.Receive("\r");
+        }
+    }
+}
+
 void PutString(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, std::string text) {
     registry.Put(root, ToUtf8(path), name, reg::kRegSz, text + '\0');
 }

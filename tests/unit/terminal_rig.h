@@ -20,6 +20,7 @@
 #include "fakes/fake_focus_window.h"
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_keystroke_sender.h"
+#include "fakes/fake_monitor_window.h"
 #include "fakes/fake_popup_menu.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_registry_watch.h"
@@ -65,6 +66,7 @@ struct Rig {
                       }};
     FakePopupMenu menu;
     FakeDialogs dialogs;
+    FakeMonitorWindow monitor;
     FakeRegistry registry;
     FakeAppInfo app;
     // The 32-bit view, where earlier 32-bit versions made the machine's entry; `registry` is the 64-bit one.
@@ -95,7 +97,7 @@ struct Rig {
     } unload;
 
     TerminalMenuServices Services() {
-        return {menu, dialogs, auto_start, [this] {
+        return {menu, dialogs, monitor, auto_start, [this] {
                     unload = {true, shell.icons.size(), comm.PortOpen()};
                     int16_t cancel = 0;
                     terminal.Form_Unload(cancel);

@@ -10,6 +10,7 @@
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_form_host.h"
+#include "platform/win32/window_routing.h"
 #include "resource.h"
 
 namespace corvanta::win32 {
@@ -226,7 +227,7 @@ void DialogWindow::ShowModal(const std::function<void()>& Form_Load) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (!IsDialogMessageW(hwnd, &msg)) {
+        if (!IsDialogMessageW(hwnd, &msg) && !HandleDialogKeys(msg)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

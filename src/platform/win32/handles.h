@@ -67,6 +67,10 @@ using UniqueBitmap = UniqueGdi<HBITMAP>;
 using UniqueBrush = UniqueGdi<HBRUSH>;
 // A memory DC from CreateCompatibleDC.
 using UniqueDc = UniqueOwner<HDC, &DeleteDC>;
+// An icon loaded without LR_SHARED (an icon of a size of our choosing); shared ones are never destroyed.
+using UniqueIcon = UniqueOwner<HICON, &DestroyIcon>;
+// Global memory that has not been handed to the system (SetClipboardData takes it over).
+using UniqueGlobal = UniqueOwner<HGLOBAL, &GlobalFree>;
 
 // A window's device context from GetDC (the screen's for nullptr), released when the scope ends. Get() is
 // nullptr when GetDC failed.

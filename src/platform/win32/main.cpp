@@ -13,15 +13,18 @@
 #include "core/command_line.h"
 #include "core/frmTerminal.h"
 #include "core/output_settings_reload.h"
+#include "core/record_journal.h"
 #include "core/relay.h"
 #include "core/serial_session.h"
 #include "core/start_plan.h"
 #include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
+#include "platform/win32/monitor_window.h"
 #include "platform/win32/start_place.h"
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_ansi_code_page.h"
 #include "platform/win32/win32_app_info.h"
+#include "platform/win32/win32_clipboard.h"
 #include "platform/win32/win32_code_pages.h"
 #include "platform/win32/win32_control_host.h"
 #include "platform/win32/win32_dialogs.h"
@@ -177,8 +180,14 @@ int Run(HINSTANCE instance) {
     OutputSettingsReload output(
         registry, ansi, code_pages, registry_watch,
         [&relay](const OutputSettings& values) { relay.SetSettings(values); }, tell);
+    // The rows of the records as they come and settle, which the Monitor shows while it is open.
+    RecordJournal journal;
+    Win32Clipboard clipboard(form.hWnd());
+    // The Monitor's Request button stays disabled until a request scheduler is given to it here.
+    Win32MonitorWindow monitor(
+        instance, {journal, comm, clipboard, [&relay] { return relay.OutputCodePage(); }, MonitorRequest{}});
     frmTerminal terminal(form, comm, tray, settings, relay, output,
-                         {menu, dialogs, auto_start, [&form] { form.Unload(); }});
+                         {menu, dialogs, monitor, auto_start, [&form] { form.Unload(); }});
     // Every way the form unloads (Exit, WM_CLOSE from an installer, the session's end) closes the port and
     // takes the icon away before the process can be ended.
     form.OnUnload = [&terminal, &tray](int16_t& Cancel) {

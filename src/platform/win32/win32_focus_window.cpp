@@ -60,7 +60,7 @@ Win32FocusWindow::Win32FocusWindow() {
 }
 
 // While the tray menu is tracked the foreground is the program's hidden window, so asking for the foreground
-// window's process covers the menu as well as the dialogs and message boxes.
+// window's process covers the menu as well as the dialogs, the Monitor and message boxes.
 bool Win32FocusWindow::IsOwnWindow() const {
     const HWND foreground = GetForegroundWindow();
     DWORD process = 0;

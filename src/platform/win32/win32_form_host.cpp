@@ -128,8 +128,10 @@ int Win32FormHost::RunMessageLoop() {
         if (got == -1) {
             ThrowLastError(u"GetMessageW");
         }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        if (!HandleDialogKeys(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
     }
 }
 

@@ -1,8 +1,21 @@
 #include "platform/win32/window_routing.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/win32/win32_error.h"
 
 namespace corvanta::win32 {
+
+namespace {
+
+// The windows of the UI thread, which is the only one with windows, that take the dialog keys.
+std::vector<HWND>& DialogKeyWindows() {
+    static std::vector<HWND> windows;
+    return windows;
+}
+
+}  // namespace
 
 void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC procedure) {
     WNDCLASSEXW wc{};
@@ -23,6 +36,25 @@ HWND CreateMessageOnlyWindow(const wchar_t* class_name, WNDPROC procedure, void*
         ThrowLastError(operation);
     }
     return hwnd;
+}
+
+void TakeDialogKeys(HWND window) {
+    if (std::find(DialogKeyWindows().begin(), DialogKeyWindows().end(), window) == DialogKeyWindows().end()) {
+        DialogKeyWindows().push_back(window);
+    }
+}
+
+void StopDialogKeys(HWND window) {
+    std::erase(DialogKeyWindows(), window);
+}
+
+bool HandleDialogKeys(MSG& msg) {
+    for (HWND window : DialogKeyWindows()) {
+        if (msg.hwnd == window || IsChild(window, msg.hwnd)) {
+            return IsDialogMessageW(window, &msg) != FALSE;
+        }
+    }
+    return false;
 }
 
 }  // namespace corvanta::win32

@@ -45,4 +45,12 @@ HWND CreateMessageOnlyWindow(Owner& owner, const wchar_t* class_name, TextView o
     return CreateMessageOnlyWindow(class_name, &RoutingWindowProc<Owner>, &owner, operation);
 }
 
+// A window that is no dialog but takes the dialog keys (Tab, Enter, Esc, Alt with a mnemonic) while it is open: every
+// message loop of the program hands its messages to IsDialogMessage, which only the loop may call.
+void TakeDialogKeys(HWND window);
+void StopDialogKeys(HWND window);
+// Whether the message was a dialog key of such a window and has been handled; the loop then neither translates
+// nor dispatches it.
+bool HandleDialogKeys(MSG& msg);
+
 }  // namespace corvanta::win32

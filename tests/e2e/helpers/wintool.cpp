@@ -13,6 +13,8 @@
 //     wintool.exe droplist              the dropped list of a combo box, its visible rows on the screen:
 //                                       "INDEX LEFT TOP RIGHT BOTTOM<TAB>TEXT"
 //     wintool.exe foreground            the foreground window: "HWND CLASS<TAB>TITLE"
+//     wintool.exe listrows HWND         a list view's rows: "INDEX SELECTED<TAB>CELL<TAB>CELL..."
+//     wintool.exe move HWND LEFT TOP    moves a top-level window, as a user drags it by its title bar
 //     wintool.exe refmenu X Y STOP ITEM...
 //                                       shows a pop-up menu of its own at X,Y ("-" a separator, "*" before
 //                                       a caption a check mark), prints its window on the screen, then its
@@ -22,6 +24,8 @@
 // Exit status: 0 done, 1 nothing found, 2 bad arguments.
 
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cwchar>
 #include <string>
@@ -265,6 +269,55 @@ int Foreground() {
     return 0;
 }
 
+// The rows of another program's list view. Its messages carry pointers, which Windows carries to no other
+// process: the item and its text buffer are placed in the list's own process.
+int ListRows(HWND list) {
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(list, &process_id);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
+    if (process == nullptr) {
+        return 1;
+    }
+    constexpr size_t kChars = 16384;
+    auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + kChars * sizeof(wchar_t),
+                                                     MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (remote == nullptr) {
+        CloseHandle(process);
+        return 1;
+    }
+    auto* remote_text = reinterpret_cast<wchar_t*>(remote + sizeof(LVITEMW));
+    const auto header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    const LRESULT columns = header != nullptr ? SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) : 1;
+    const LRESULT rows = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
+    for (LRESULT row = 0; row < rows; ++row) {
+        const LRESULT state = SendMessageW(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED);
+        std::wstring line = std::to_wstring(row) + ((state & LVIS_SELECTED) != 0 ? L" 1" : L" 0");
+        for (LRESULT column = 0; column < columns; ++column) {
+            LVITEMW item{};
+            item.iSubItem = static_cast<int>(column);
+            item.pszText = remote_text;
+            item.cchTextMax = static_cast<int>(kChars);
+            std::wstring text(kChars, L'\0');
+            SIZE_T done = 0;
+            LRESULT length = 0;
+            if (WriteProcessMemory(process, remote, &item, sizeof(item), &done)) {
+                length =
+                    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
+            }
+            if (length <= 0 || !ReadProcessMemory(process, remote_text, text.data(),
+                                                  static_cast<SIZE_T>(length) * sizeof(wchar_t), &done)) {
+                length = 0;
+            }
+            text.resize(static_cast<size_t>(length));
+            line += L"\t" + text;
+        }
+        PrintLine(line);
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    CloseHandle(process);
+    return 0;
+}
+
 // A reference menu: another program's menu cannot be read, but it can be compared on the screen with one
 // shown here with the captions it ought to have.
 struct ReferenceMenu {
@@ -339,6 +392,9 @@ int RefMenu(int x, int y, const std::wstring& stop_file, int count, wchar_t** ca
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Rectangles in the screen's pixels, as the pictures and clicks of the tests use them, also when the screen is
+    // scaled: the system scales those of a program that does not say it knows the screen's DPI.
+    SetProcessDPIAware();
     std::wstring command = argc > 1 ? argv[1] : L"";
     if (command == L"find" && argc == 3) {
         return Find(argv[2]);
@@ -380,12 +436,22 @@ int wmain(int argc, wchar_t** argv) {
     if (command == L"foreground" && argc == 2) {
         return Foreground();
     }
+    if (command == L"move" && argc == 5) {
+        return SetWindowPos(ParseWindow(argv[2]), nullptr, _wtoi(argv[3]), _wtoi(argv[4]), 0, 0,
+                            SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
+                   ? 0
+                   : 1;
+    }
+    if (command == L"listrows" && argc == 3) {
+        return ListRows(ParseWindow(argv[2]));
+    }
     if (command == L"refmenu" && argc > 5) {
         return RefMenu(_wtoi(argv[2]), _wtoi(argv[3]), argv[4], argc - 5, argv + 5);
     }
     PrintLine(
         L"usage: wintool find TITLE | texts HWND | click HWND TEXT | tooltips | trayicons | post HWND MSG WPARAM "
-        L"LPARAM | windows CLASS | forms CLASS | items HWND | entries HWND | droplist | foreground | refmenu X Y STOP "
-        L"ITEM...");
+        L"LPARAM | windows CLASS | forms CLASS | items HWND | entries HWND | droplist | foreground | listrows HWND | "
+        L"move HWND LEFT TOP | "
+        L"refmenu X Y STOP ITEM...");
     return 2;
 }
