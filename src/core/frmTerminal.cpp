@@ -12,7 +12,7 @@ frmTerminal::frmTerminal(FormHost& form,
                          corvanta::TrayArea& tray,
                          SettingsStore& settings,
                          Relay& relay,
-                         OutputSettingsReload& output,
+                         SettingsReload& values,
                          AnsiCodePage& ansi,
                          TerminalMenuServices menu)
     : MSComm1(comm),
@@ -21,7 +21,7 @@ frmTerminal::frmTerminal(FormHost& form,
       form_(form),
       settings_(settings),
       relay_(relay),
-      output_(output),
+      values_(values),
       ansi_(ansi),
       dialogs_(menu.dialogs),
       registry_(menu.registry),
@@ -55,7 +55,7 @@ void frmTerminal::Form_Load() {
     form_.SetIcon(form_.LoadResIcon(kProgramIconResource));
 
     // Read before the port opens, so that the first bytes are already shaped; a refusal is shown below.
-    const std::optional<Text> refusal = output_.Start();
+    const std::optional<Text> refusal = values_.Start();
 
     const std::optional<Text> port_failure = OpenPortFromStore();
 

@@ -8,9 +8,9 @@
 
 #include "common/identity.h"
 #include "core/auto_start.h"
-#include "core/output_settings_reload.h"
 #include "core/relay.h"
 #include "core/serial_control.h"
+#include "core/settings_reload.h"
 #include "platform/ansi_code_page.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
@@ -53,15 +53,15 @@ class frmTerminal {
                 corvanta::TrayArea& tray,
                 SettingsStore& settings,
                 Relay& relay,
-                OutputSettingsReload& output,
+                SettingsReload& values,
                 AnsiCodePage& ansi,
                 TerminalMenuServices menu);
     frmTerminal(const frmTerminal&) = delete;
     frmTerminal& operator=(const frmTerminal&) = delete;
 
     // Start-up. A port that cannot be configured or opened does not stop it: the port stays closed, the tray
-    // icon still appears, and one message box tells the user why. An absent device is waited for. Output values
-    // that were not used are named in a message box of their own, after the port's.
+    // icon still appears, and one message box tells the user why. An absent device is waited for. Values that were
+    // not used are named in a message box of their own, after the port's.
     void Form_Load();
 
     // The port has news: the relay reads it and types what came.
@@ -94,7 +94,7 @@ class frmTerminal {
     FormHost& form_;
     SettingsStore& settings_;
     Relay& relay_;
-    OutputSettingsReload& output_;
+    SettingsReload& values_;
     AnsiCodePage& ansi_;
     Dialogs& dialogs_;
     Registry& registry_;

@@ -1,21 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <regex>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/output_pipeline.h"
 #include "core/output_records.h"
 #include "core/output_settings.h"
-#include "core/output_settings_reload.h"
 #include "core/text_decoder.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_code_pages.h"
-#include "fakes/fake_registry.h"
-#include "fakes/fake_registry_watch.h"
 #include "fakes/fake_timer.h"
 
 namespace corvanta {
@@ -278,195 +271,6 @@ TEST(OutputPipeline, RecordGapOnTheTimer) {
     EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"");
     EXPECT_EQ(TypedOf(pipeline.Receive("5\xC3")), u"5");
     EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"\uFFFD>") << "a character cut short by the pause stays in its record";
-}
-
-void PutString(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, std::string text) {
-    registry.Put(root, ToUtf8(path), name, reg::kRegSz, text + '\0');
-}
-
-void PutDword(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, uint32_t value) {
-    registry.Put(root, ToUtf8(path), name, reg::kRegDword,
-                 std::string(reinterpret_cast<const char*>(&value), sizeof(value)));
-}
-
-// The policy's value wins over the user's; a value that does not parse keeps its default and is named with why.
-TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
-    FakeAnsiCodePage ansi;
-    FakeCodePages code_pages;
-    FakeRegistry registry;
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "Suffix", "user");
-    PutString(registry, kOutputPolicyRoot, kOutputPolicyPath, "Suffix", "policy\\t");
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "LineEnd", "TAB");
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "ControlCharacters", "\\x1d=|;\\x04=;");
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "Encoding", "932");
-    PutDword(registry, kOutputUserRoot, kOutputUserPath, "KeyDelay", 5);
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "scancode");
-    PutDword(registry, kOutputPolicyRoot, kOutputPolicyPath, "RecordGap", 40);
-    PutDword(registry, kOutputUserRoot, kOutputUserPath, "RecordGap", 70);
-    const OutputSettingsRead read = ReadOutputSettings(registry, ansi, code_pages);
-    EXPECT_TRUE(read.refused.empty()) << ToUtf8(RefusalMessage(read.refused));
-    OutputSettings expected = Gs1Map();
-    expected.suffix = u"policy\t";
-    expected.line_end = u"\t";
-    expected.code_page = 932;
-    expected.key_delay_ms = 5;
-    expected.key_mode = KeyMode::kScanCode;
-    expected.record_gap_ms = 40;
-    EXPECT_TRUE(read.settings == expected);
-    EXPECT_EQ(registry.OpenKeyCount(), 0u);
-
-    const struct {
-        const char* name;
-        bool dword;
-        std::string text;
-        uint32_t number = 0;
-        size_t bytes = 4;  // of a REG_DWORD
-    } refused[] = {
-        {"Prefix", true, "", 1},
-        {"Suffix", false, "a\\qb"},
-        {"LineEnd", false, "\\x4"},
-        {"ControlCharacters", false, "dorp"},
-        {"ControlCharacters", false, "\\r=x"},
-        {"ControlCharacters", false, "a=b"},
-        {"ControlCharacters", false, "\\x1d=1;\\x1D=2"},
-        {"Encoding", false, "1234"},
-        {"Encoding", false, "utf-16"},
-        {"Encoding", false, "99999999999"},
-        {"KeyDelay", false, "5"},
-        {"KeyDelay", true, "", 100000},
-        {"KeyMode", false, "fast"},
-        {"RecordGap", true, "", 0},
-        {"KeyDelay", true, "", 0, 8},
-    };
-    for (const auto& c : refused) {
-        FakeRegistry user;
-        if (c.dword) {
-            user.Put(kOutputUserRoot, ToUtf8(kOutputUserPath), c.name, reg::kRegDword,
-                     std::string(reinterpret_cast<const char*>(&c.number), sizeof(c.number)).append(c.bytes - 4, '\0'));
-        } else {
-            PutString(user, kOutputUserRoot, kOutputUserPath, c.name, c.text);
-        }
-        const OutputSettingsRead result = ReadOutputSettings(user, ansi, code_pages);
-        const std::string label = std::string(c.name) + "=" + (c.dword ? std::to_string(c.number) : c.text) +
-                                  (c.bytes != 4 ? " in " + std::to_string(c.bytes) + " bytes" : "");
-        ASSERT_EQ(result.refused.size(), 1u) << label;
-        EXPECT_EQ(ToUtf8(result.refused[0].name), c.name) << label;
-        EXPECT_FALSE(result.refused[0].reason.empty()) << label;
-        if (c.dword) {
-            EXPECT_EQ(result.refused[0].reason.find(u"not REG_DWORD"), Text::npos)
-                << label << ": a REG_DWORD is not refused as another type: " << ToUtf8(result.refused[0].reason);
-        }
-        EXPECT_TRUE(result.settings == OutputSettings()) << label << ": the default stays";
-    }
-
-    // A policy's value that does not parse gives the default, not the user's value it was meant to override.
-    for (const RegKey policy_root : {kOutputPolicyRoot, kOutputUserPolicyRoot}) {
-        const std::string label = policy_root == kOutputPolicyRoot ? "computer policy" : "user policy";
-        FakeRegistry both;
-        PutString(both, kOutputUserRoot, kOutputUserPath, "KeyMode", "unicode");
-        PutString(both, policy_root, kOutputPolicyPath, "KeyMode", "fast");
-        const OutputSettingsRead result = ReadOutputSettings(both, ansi, code_pages);
-        ASSERT_EQ(result.refused.size(), 1u) << label;
-        EXPECT_EQ(ToUtf8(result.refused[0].name), "KeyMode (policy)") << label;
-        EXPECT_EQ(result.settings.key_mode, KeyMode::kLayout) << label;
-    }
-}
-
-// The values are handed on at start and again after every change, from the next scan on, without a restart. The
-// refused ones are named at start by the caller, and after a change only when something new is refused.
-TEST(OutputSettingsReload, FollowsChangesAndNamesNewRefusalsOnce) {
-    FakeAnsiCodePage ansi;
-    FakeCodePages code_pages;
-    FakeRegistry registry;
-    FakeRegistryWatch watch;
-    std::vector<OutputSettings> applied;
-    std::vector<Text> told;
-    OutputSettingsReload reload(
-        registry, ansi, code_pages, watch, [&applied](const OutputSettings& settings) { applied.push_back(settings); },
-        [&told](TextView message) { told.emplace_back(message); });
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "Suffix", "\\t#");
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "fast");
-    const std::optional<Text> at_start = reload.Start();
-    ASSERT_TRUE(at_start.has_value());
-    EXPECT_NE(at_start->find(u"KeyMode"), Text::npos) << ToUtf8(*at_start);
-    ASSERT_EQ(watch.keys.size(), 3u) << "the user's own, the user's policy and the computer's policy";
-    ASSERT_EQ(applied.size(), 1u);
-    EXPECT_EQ(applied[0].suffix, u"\t#");
-
-    const struct {
-        const char* change;
-        const char* name;
-        const char* value;
-        size_t told;  // messages so far
-    } changes[] = {
-        {"a good value", "LineEnd", "none", 0},
-        {"the same refusal", "Prefix", ">", 0},
-        {"a new refusal", "Encoding", "utf-16", 1},
-        {"one of two mended: the other is named again", "Encoding", "utf-8", 2},
-        {"all mended", "KeyMode", "layout", 2},
-    };
-    for (const auto& c : changes) {
-        PutString(registry, kOutputUserRoot, kOutputUserPath, c.name, c.value);
-        watch.Change();
-        EXPECT_EQ(told.size(), c.told) << c.change;
-    }
-    ASSERT_EQ(told.size(), 2u);
-    EXPECT_NE(told[0].find(u"Encoding"), Text::npos) << ToUtf8(told[0]);
-    EXPECT_EQ(told[1].find(u"Encoding"), Text::npos) << ToUtf8(told[1]);
-    EXPECT_NE(told[1].find(u"KeyMode"), Text::npos) << ToUtf8(told[1]);
-    EXPECT_EQ(applied.size(), 6u);
-    EXPECT_EQ(applied.back().line_end, Text());
-    EXPECT_EQ(applied.back().prefix, u">");
-    EXPECT_EQ(applied.back().key_mode, KeyMode::kLayout);
-}
-
-std::string ReadSourceFile(const std::string& path) {
-    std::ifstream file(std::string(CORVANTA_SOURCE_DIR) + "/" + path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::set<std::string> Matches(const std::string& text, const std::string& pattern) {
-    std::set<std::string> found;
-    const std::regex expression(pattern);
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), expression); it != std::sregex_iterator(); ++it) {
-        found.insert((*it)[1]);
-    }
-    return found;
-}
-
-// Administrators see the values through the policy template: every policy sets a value the program reads under
-// its policy key, for the computer and for users, every value it reads has a policy, and every text the template
-// names is in its language file.
-TEST(OutputPolicyTemplate, MatchesTheValuesRead) {
-    const std::string admx = ReadSourceFile("packaging/policy/Corvanta.admx");
-    const std::string adml = ReadSourceFile("packaging/policy/en-US/Corvanta.adml");
-    ASSERT_FALSE(admx.empty());
-    ASSERT_FALSE(adml.empty());
-    std::set<std::string> read;
-    for (const char16_t* name : kOutputValueNames) {
-        read.insert(ToUtf8(name));
-    }
-    EXPECT_EQ(Matches(admx, R"re(valueName="([^"]*)")re"), read);
-    EXPECT_EQ(Matches(admx, R"re(<policy name="([^"]*)")re"), read);
-    EXPECT_EQ(Matches(admx, R"re(key="([^"]*)")re"), std::set<std::string>{ToUtf8(kOutputPolicyPath)});
-    EXPECT_EQ(Matches(admx, R"re(class="([^"]*)")re"), std::set<std::string>{"Both"})
-        << "the policy key is read under HKLM, then HKCU";
-    // Imported on its own (Intune, a new central store), it may name nothing from another template.
-    EXPECT_EQ(admx.find("<using"), std::string::npos) << "the template uses another template's namespace";
-    const std::set<std::string> supported = Matches(admx, R"re(<definition name="([^"]*)")re");
-    for (const std::string& ref : Matches(admx, R"re(<supportedOn ref="([^"]*)")re")) {
-        EXPECT_TRUE(supported.count(ref)) << "supportedOn " << ref << " is not defined in the template";
-    }
-    const std::set<std::string> strings = Matches(adml, R"re(<string id="([^"]*)")re");
-    for (const std::string& id : Matches(admx, R"re(\$\(string\.([^)]*)\))re")) {
-        EXPECT_TRUE(strings.count(id)) << "string " << id << " is missing from the language file";
-    }
-    const std::set<std::string> presentations = Matches(adml, R"re(<presentation id="([^"]*)")re");
-    for (const std::string& id : Matches(admx, R"re(\$\(presentation\.([^)]*)\))re")) {
-        EXPECT_TRUE(presentations.count(id)) << "presentation " << id << " is missing from the language file";
-    }
 }
 
 }  // namespace

@@ -9,14 +9,15 @@
 #include <vector>
 
 #include "core/frmTerminal.h"
-#include "core/output_settings_reload.h"
 #include "core/relay.h"
+#include "core/settings_reload.h"
 #include "core/typing_queue.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_app_info.h"
 #include "fakes/fake_code_pages.h"
 #include "fakes/fake_control_host.h"
 #include "fakes/fake_dialogs.h"
+#include "fakes/fake_environment.h"
 #include "fakes/fake_focus_window.h"
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_keystroke_sender.h"
@@ -74,18 +75,19 @@ struct Rig {
     FakeCodePages code_pages;
     FakeRegistryWatch registry_watch;
     Relay relay{comm, queue, ansi, code_pages, record_gap_timer};
+    FakeEnvironment environment;
     std::vector<OutputSettings> applied;  // what the relay was handed, in order
-    OutputSettingsReload output{registry,
-                                ansi,
-                                code_pages,
-                                registry_watch,
-                                [this](const OutputSettings& settings) {
-                                    applied.push_back(settings);
-                                    relay.SetSettings(settings);
-                                },
-                                [this](TextView message) { form.MsgBox(message, msgbox::kOkOnly, u"Corvanta"); }};
+    SettingsReload values{registry,
+                          {ansi, code_pages, environment},
+                          registry_watch,
+                          [this](const ProgramSettings& settings) {
+                              applied.push_back(settings.output);
+                              relay.SetSettings(settings.output);
+                              return std::vector<RefusedValue>();
+                          },
+                          [this](TextView message) { form.MsgBox(message, msgbox::kOkOnly, u"Corvanta"); }};
     TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form, comm, tray, store, relay, output, ansi, Services()};
+    frmTerminal terminal{form, comm, tray, store, relay, values, ansi, Services()};
 
     // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.
     struct Unload {

@@ -12,9 +12,9 @@
 #include "core/auto_start.h"
 #include "core/command_line.h"
 #include "core/frmTerminal.h"
-#include "core/output_settings_reload.h"
 #include "core/relay.h"
 #include "core/serial_session.h"
+#include "core/settings_reload.h"
 #include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
 #include "platform/win32/start_place.h"
@@ -24,6 +24,7 @@
 #include "platform/win32/win32_code_pages.h"
 #include "platform/win32/win32_control_host.h"
 #include "platform/win32/win32_dialogs.h"
+#include "platform/win32/win32_environment.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_focus_window.h"
 #include "platform/win32/win32_form_host.h"
@@ -163,11 +164,16 @@ int Run(HINSTANCE instance) {
     Win32Timer record_gap_timer;
     Win32CodePages code_pages;
     Relay relay(comm, queue, ansi, code_pages, record_gap_timer);
+    Win32Environment environment;
     Win32RegistryWatch registry_watch;
-    OutputSettingsReload output(
-        registry, ansi, code_pages, registry_watch,
-        [&relay](const OutputSettings& values) { relay.SetSettings(values); }, tell);
-    frmTerminal terminal(form, comm, tray, settings, relay, output, ansi,
+    SettingsReload reload(
+        registry, {ansi, code_pages, environment}, registry_watch,
+        [&relay](const ProgramSettings& values) {
+            relay.SetSettings(values.output);
+            return std::vector<RefusedValue>();
+        },
+        tell);
+    frmTerminal terminal(form, comm, tray, settings, relay, reload, ansi,
                          {menu, dialogs, registry, auto_start, [&form] { form.Unload(); }});
     // Every way the form unloads (Exit, WM_CLOSE from an installer, the session's end) closes the port and
     // takes the icon away before the process can be ended.
