@@ -1,18 +1,43 @@
 #include "core/output_pipeline.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace corvanta {
 
-OutputPipeline::OutputPipeline(const AnsiCodePage& ansi, const CodePages& code_pages, Timer& gap_timer)
-    : ansi_(ansi), code_pages_(code_pages), gap_timer_(gap_timer), decoder_(&ansi) {}
+namespace {
+
+template <typename Unit>
+bool IsLineEnd(Unit unit) {
+    return unit == '\r' || unit == '\n';
+}
+
+}  // namespace
+
+OutputPipeline::OutputPipeline(const AnsiCodePage& ansi,
+                               const CodePages& code_pages,
+                               Timer& gap_timer,
+                               const Clock& clock)
+    : ansi_(ansi), code_pages_(code_pages), gap_timer_(gap_timer), decoding_(&ansi), decoder_(&ansi), repeat_(clock) {}
 
 void OutputPipeline::SetSettings(const OutputSettings& settings) {
-    shaper_.SetSettings(settings);
-    pending_code_page_ = settings.code_page;
-    if (!shaper_.InRecord()) {
+    pending_ = settings;
+    if (!open_) {
+        AdoptPendingSettings();
         SwitchEncoding();
     }
+}
+
+void OutputPipeline::AdoptPendingSettings() {
+    if (!pending_) {
+        return;
+    }
+    shaper_.SetSettings(*pending_);
+    pending_code_page_ = pending_->code_page;
+    holding_ = !pending_->extract.Empty() || pending_->repeat_gap_ms != 0;
+    extract_ = pending_->extract;
+    repeat_.SetGap(pending_->repeat_gap_ms);
+    pending_.reset();
 }
 
 void OutputPipeline::SwitchEncoding() {
@@ -28,28 +53,33 @@ void OutputPipeline::SwitchEncoding() {
             code_page = code_pages_.Open(number);
         } catch (const Error&) {
             // Checked when read; uninstalled since then. The ANSI code page is the documented default.
-            decoder_.SetCodePage(&ansi_);
+            decoding_ = &ansi_;
+            decoder_.SetCodePage(decoding_);
             code_page_.reset();
             code_page_number_ = 0;
             return;
         }
     }
-    decoder_.SetCodePage(number == kUtf8CodePage ? nullptr : code_page ? code_page.get() : &ansi_);
+    decoding_ = number == kUtf8CodePage ? nullptr : code_page ? code_page.get() : &ansi_;
+    decoder_.SetCodePage(decoding_);
     code_page_ = std::move(code_page);
     code_page_number_ = number;
 }
 
 std::vector<RecordPart> OutputPipeline::Receive(std::string_view bytes) {
-    if (!shaper_.InRecord()) {
+    if (!open_) {
+        AdoptPendingSettings();
         SwitchEncoding();
     }
     const Text text = decoder_.Decode(bytes);
     if (text.empty()) {
+        // A character's first bytes, held for the next read.
+        row_bytes_.Append(bytes.data(), bytes.size());
         return {};
     }
-    std::vector<RecordPart> parts = Shape(text);
+    std::vector<RecordPart> parts = Shape(text, bytes);
     // Timed even without a prefix or a suffix, where the end types nothing: changed settings wait for it.
-    if (shaper_.InRecord()) {
+    if (open_) {
         gap_timer_.Start(shaper_.Settings().record_gap_ms);
     } else {
         gap_timer_.Stop();
@@ -59,47 +89,142 @@ std::vector<RecordPart> OutputPipeline::Receive(std::string_view bytes) {
 
 std::vector<RecordPart> OutputPipeline::GapElapsed() {
     std::vector<RecordPart> parts;
-    // The suffix comes after the record's last character: half a character cannot wait for the next record.
-    const OutputSettings& settings = shaper_.Settings();
-    if (shaper_.InRecord() && !(settings.prefix.empty() && settings.suffix.empty())) {
-        parts = Shape(decoder_.Flush());
-    }
-    if (shaper_.InRecord()) {
+    if (open_) {
+        // The suffix comes after the record's last character, and a held record is searched whole: half a character
+        // cannot wait for the next record.
+        const OutputSettings& settings = shaper_.Settings();
+        if (holding_ || !(settings.prefix.empty() && settings.suffix.empty())) {
+            parts = Shape(decoder_.Flush(), {});
+        }
         if (parts.empty()) {
             parts.emplace_back();
         }
-        parts.back().typed += shaper_.EndRecord();
-        parts.back().ends = true;
+        RecordStatus status = RecordStatus::kTyped;
+        Text typed = Finish(status);
+        if (status == RecordStatus::kTyped) {
+            typed += shaper_.EndRecord();
+        }
+        row_typed_.Append(typed);
+        parts.back().typed += typed;
+        parts.back().end = EndRow(status);
     }
+    AdoptPendingSettings();
     SwitchEncoding();
     return parts;
 }
 
-std::vector<RecordPart> OutputPipeline::Shape(TextView text) {
+std::vector<RecordPart> OutputPipeline::Shape(TextView text, std::string_view bytes) {
+    // A record's bytes end with the CR or LF byte of its line end. A code page that reads such a byte as part of
+    // another character (never one of a device's usual encodings) leaves the read's bytes to the record open at its
+    // start, rather than to a wrong one.
+    const bool cut = std::count_if(text.begin(), text.end(), IsLineEnd<char16_t>) ==
+                     std::count_if(bytes.begin(), bytes.end(), IsLineEnd<char>);
+    size_t byte_start = 0;
+    if (!cut) {
+        row_bytes_.Append(bytes.data(), bytes.size());
+        byte_start = bytes.size();
+    }
+    // The bytes from where the last record's ended through the next `count` line-end bytes.
+    const auto through_line_ends = [&](size_t count) {
+        size_t end = byte_start;
+        while (count > 0 && end < bytes.size()) {
+            count -= IsLineEnd(bytes[end++]) ? 1 : 0;
+        }
+        const std::string_view taken = bytes.substr(byte_start, end - byte_start);
+        byte_start = end;
+        return taken;
+    };
+
     std::vector<RecordPart> parts;
     RecordPart part;
     for (const RecordPiece& piece : splitter_.Split(text)) {
         switch (piece.kind) {
             case RecordPiece::Kind::kText:
+                open_ = true;
                 part.received += piece.text;
-                part.typed += shaper_.Characters(piece.text);
+                part.typed += Characters(piece.text);
                 break;
-            case RecordPiece::Kind::kLineEnd:
-                part.typed += shaper_.LineEnd(piece.text);
-                part.ends = true;
+            case RecordPiece::Kind::kLineEnd: {
+                open_ = true;
+                const std::string_view taken = through_line_ends(piece.text.size());
+                row_bytes_.Append(taken.data(), taken.size());
+                RecordStatus status = RecordStatus::kTyped;
+                Text typed = Finish(status);
+                if (status == RecordStatus::kTyped) {
+                    typed += shaper_.LineEnd(piece.text);
+                }
+                line_end_typed_ = status == RecordStatus::kTyped;
+                row_typed_.Append(typed);
+                part.typed += typed;
+                part.end = EndRow(status);
                 parts.push_back(std::exchange(part, {}));
+                // The next record takes new settings; the encoding changes once the read's text is through.
+                AdoptPendingSettings();
                 break;
+            }
             case RecordPiece::Kind::kLineEndRest:
-                // Part of the line end before it: it ends no record of its own.
-                part.typed += shaper_.LineEndRest();
+                // Part of the line end before it: its byte and its text go with that record, which has ended.
+                through_line_ends(1);
+                if (line_end_typed_) {
+                    part.typed += shaper_.LineEndRest();
+                }
                 break;
         }
     }
+    const std::string_view rest = bytes.substr(byte_start);
+    row_bytes_.Append(rest.data(), rest.size());
     // The LF of a split CR LF alone leaves nothing to type and nothing to tell.
     if (!part.received.empty() || !part.typed.empty()) {
         parts.push_back(std::move(part));
     }
     return parts;
+}
+
+Text OutputPipeline::Characters(TextView text) {
+    if (!holding_) {
+        Text typed = shaper_.Characters(text);
+        row_typed_.Append(typed);
+        return typed;
+    }
+    if (!too_long_) {
+        if (held_.size() + text.size() > kMaxSearchedRecord) {
+            too_long_ = true;
+            Text().swap(held_);
+        } else {
+            held_ += text;
+        }
+    }
+    return {};
+}
+
+Text OutputPipeline::Finish(RecordStatus& status) {
+    status = RecordStatus::kTyped;
+    if (!holding_) {
+        return {};
+    }
+    Text typed;
+    const Extracted extracted = too_long_ ? Extracted{ExtractOutcome::kTooLong, {}} : extract_.Apply(held_);
+    if (extracted.outcome == ExtractOutcome::kTooLong) {
+        status = RecordStatus::kTooLong;
+    } else if (extracted.outcome == ExtractOutcome::kNoMatch) {
+        status = RecordStatus::kNoMatch;
+    } else if (repeat_.IsRepeat(extracted.kept)) {
+        status = RecordStatus::kRepeat;
+    } else {
+        typed = shaper_.Characters(extracted.kept);
+    }
+    held_.clear();
+    too_long_ = false;
+    return typed;
+}
+
+RecordEnd OutputPipeline::EndRow(RecordStatus status) {
+    RecordEnd end{status, ReceivedField(row_bytes_.Kept(), decoding_, row_bytes_.Total()),
+                  TypedField(row_typed_.Kept(), row_typed_.Total())};
+    row_bytes_.Clear();
+    row_typed_.Clear();
+    open_ = false;
+    return end;
 }
 
 }  // namespace corvanta

@@ -6,18 +6,24 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "core/frmTerminal.h"
+#include "core/record_journal.h"
+#include "core/record_log.h"
 #include "core/relay.h"
 #include "core/settings_reload.h"
 #include "core/typing_queue.h"
 #include "fakes/fake_ansi_code_page.h"
 #include "fakes/fake_app_info.h"
+#include "fakes/fake_clock.h"
 #include "fakes/fake_code_pages.h"
 #include "fakes/fake_control_host.h"
 #include "fakes/fake_dialogs.h"
 #include "fakes/fake_environment.h"
+#include "fakes/fake_file_appender.h"
 #include "fakes/fake_focus_window.h"
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_keystroke_sender.h"
@@ -45,6 +51,8 @@ struct Rig {
         for (const auto& [key, value] : stored) {
             store.values[{u"Corvanta", u"Properties", key}] = value;
         }
+        // As the composition root joins them: the log hears every row.
+        journal.Attach(log);
     }
 
     FakeFormHost form;
@@ -71,11 +79,16 @@ struct Rig {
     // The 32-bit view, where earlier 32-bit versions made the machine's entry; `registry` is the 64-bit one.
     FakeRegistry older_run_keys;
     AutoStartService auto_start{registry, &older_run_keys, ansi, app};
+    FakeClock clock;
+    RecordJournal journal;
+    FakeFileAppender log_files;
+    FakeTimer log_retry_timer;
+    RecordLog log{log_files, log_retry_timer, [this](const Text& text) { Balloon(text); }};
     FakeTimer record_gap_timer;
     FakeCodePages code_pages;
-    FakeRegistryWatch registry_watch;
-    Relay relay{comm, queue, ansi, code_pages, record_gap_timer};
+    Relay relay{comm, queue, ansi, code_pages, record_gap_timer, clock, journal};
     FakeEnvironment environment;
+    FakeRegistryWatch registry_watch;
     std::vector<OutputSettings> applied;  // what the relay was handed, in order
     SettingsReload values{registry,
                           {ansi, code_pages, environment},
@@ -83,6 +96,7 @@ struct Rig {
                           [this](const ProgramSettings& settings) {
                               applied.push_back(settings.output);
                               relay.SetSettings(settings.output);
+                              log.SetPath(settings.output.log_file);
                               return std::vector<RefusedValue>();
                           },
                           [this](TextView message) { form.MsgBox(message, msgbox::kOkOnly, u"Corvanta"); }};
@@ -102,6 +116,20 @@ struct Rig {
                     int16_t cancel = 0;
                     terminal.Form_Unload(cancel);
                 }};
+    }
+
+    // A balloon over the tray icon, as the program shows one.
+    void Balloon(TextView text) { tray.ShowBalloon(u"Corvanta", text, BalloonIcon::kWarning); }
+
+    // The texts of the balloons the shell showed over the icon, oldest first.
+    std::vector<std::string> Balloons() const {
+        std::vector<std::string> texts;
+        for (const auto& [key, icon] : shell.icons) {
+            for (const corvanta::Balloon& balloon : icon.balloons) {
+                texts.push_back(ToUtf8(balloon.text));
+            }
+        }
+        return texts;
     }
 
     // The shell's callback for the tray icon, carrying a mouse message number.

@@ -6,12 +6,15 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/identity.h"
 #include "core/auto_start.h"
 #include "core/command_line.h"
 #include "core/frmTerminal.h"
+#include "core/record_journal.h"
+#include "core/record_log.h"
 #include "core/relay.h"
 #include "core/serial_session.h"
 #include "core/settings_reload.h"
@@ -21,11 +24,13 @@
 #include "platform/win32/unhandled_error.h"
 #include "platform/win32/win32_ansi_code_page.h"
 #include "platform/win32/win32_app_info.h"
+#include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_code_pages.h"
 #include "platform/win32/win32_control_host.h"
 #include "platform/win32/win32_dialogs.h"
 #include "platform/win32/win32_environment.h"
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_file_appender.h"
 #include "platform/win32/win32_focus_window.h"
 #include "platform/win32/win32_form_host.h"
 #include "platform/win32/win32_keystroke_sender.h"
@@ -160,16 +165,27 @@ int Run(HINSTANCE instance) {
     // system refuses them or the focus is where keys must not go.
     Win32Timer typing_timer;
     TypingQueue queue(keys, focus, typing_timer, tell);
-    // The port's bytes through the output pipeline into the queue; the output values reach both as they change.
+    // Every record's row, for the log and anyone else who listens; the log's trouble is told in a balloon, so that
+    // nobody at a counter has to close a box.
+    const auto balloon = [&tray](TextView text, BalloonIcon icon) { tray.ShowBalloon(kAppTitle, text, icon); };
+    Win32Clock clock;
+    RecordJournal journal;
+    Win32FileAppender log_files;
+    Win32Timer log_retry_timer;
+    RecordLog log(log_files, log_retry_timer, [&balloon](const Text& text) { balloon(text, BalloonIcon::kWarning); });
+    journal.Attach(log);
+    // The port's bytes through the output pipeline into the queue, each record with its row.
     Win32Timer record_gap_timer;
     Win32CodePages code_pages;
-    Relay relay(comm, queue, ansi, code_pages, record_gap_timer);
+    Relay relay(comm, queue, ansi, code_pages, record_gap_timer, clock, journal);
+    // The values reach each of these as they change.
     Win32Environment environment;
     Win32RegistryWatch registry_watch;
     SettingsReload reload(
         registry, {ansi, code_pages, environment}, registry_watch,
-        [&relay](const ProgramSettings& values) {
+        [&relay, &log](const ProgramSettings& values) {
             relay.SetSettings(values.output);
+            log.SetPath(values.output.log_file);
             return std::vector<RefusedValue>();
         },
         tell);
