@@ -12,6 +12,7 @@ frmTerminal::frmTerminal(FormHost& form,
                          corvanta::TrayArea& tray,
                          SettingsStore& settings,
                          Relay& relay,
+                         RequestScheduler& requests,
                          SettingsReload& values,
                          AnsiCodePage& ansi,
                          TerminalMenuServices menu)
@@ -21,6 +22,7 @@ frmTerminal::frmTerminal(FormHost& form,
       form_(form),
       settings_(settings),
       relay_(relay),
+      requests_(requests),
       values_(values),
       ansi_(ansi),
       dialogs_(menu.dialogs),
@@ -58,6 +60,7 @@ void frmTerminal::Form_Load() {
     const std::optional<Text> refusal = values_.Start();
 
     const std::optional<Text> port_failure = OpenPortFromStore();
+    requests_.PortStateChanged();
 
     // The tray gets the form's own picture object, not a copy; Visible comes last because it adds the icon.
     TrayArea.SetIcon(form_.Icon());
@@ -78,6 +81,7 @@ void frmTerminal::Form_Load() {
 }
 
 void frmTerminal::MSComm1_OnComm() {
+    requests_.PortStateChanged();
     relay_.Pump();
 }
 
@@ -94,6 +98,7 @@ void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
     if (dialogs_.BringOpenDialogToFront()) {
         return;
     }
+    Menu.SetVisible(mmRequestReading, requests_.CanRequest());
     const std::optional<int> chosen = Menu.Popup(popup::kLeftAlign | popup::kRightButton);
     if (!chosen) {
         return;
@@ -108,6 +113,9 @@ void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
         case mmAbout:
             mmAbout_Click();
             break;
+        case mmRequestReading:
+            mmRequestReading_Click();
+            break;
         case mmExit:
             mmExit_Click();
             break;
@@ -118,10 +126,16 @@ void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
 
 void frmTerminal::mmPortSettinges_Click() {
     dialogs_.ShowProperties();
+    // The dialog opens and closes the port without an OnComm: the request timer follows it here.
+    requests_.PortStateChanged();
 }
 
 void frmTerminal::mmAbout_Click() {
     dialogs_.ShowAbout();
+}
+
+void frmTerminal::mmRequestReading_Click() {
+    requests_.RequestReading();
 }
 
 void frmTerminal::AutoStart_Click() {

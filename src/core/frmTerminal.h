@@ -9,6 +9,7 @@
 #include "common/identity.h"
 #include "core/auto_start.h"
 #include "core/relay.h"
+#include "core/request_scheduler.h"
 #include "core/serial_control.h"
 #include "core/settings_reload.h"
 #include "platform/ansi_code_page.h"
@@ -22,13 +23,16 @@
 namespace corvanta {
 
 // The items of the tray menu `Menu`, by id.
-enum MenuItemId : int { mmPortSettinges = 1, AutoStart, mmLine, mmAbout, mmExit };
+enum MenuItemId : int { mmPortSettinges = 1, AutoStart, mmLine, mmAbout, mmExit, mmRequestReading, mmExitLine };
 
+// "Request Reading" is shown only while there is a Command to send.
 inline constexpr MenuItemDef kMenuItems[] = {
     {mmPortSettinges, u"CommPort Properties"},
     {AutoStart, u"Run at Start Windows"},
     {mmLine, u"-"},
     {mmAbout, u"About"},
+    {mmRequestReading, u"Request Reading"},
+    {mmExitLine, u"-"},
     {mmExit, u"Exit"},
 };
 
@@ -44,8 +48,8 @@ struct TerminalMenuServices {
 };
 
 // The hidden main form: brings the port and the tray icon up, hands what the port receives to the relay, which
-// types it into the focused window, offers the tray menu, and closes the port when it unloads. It owns nothing;
-// the services outlive it.
+// types it into the focused window, tells the request scheduler how the port stands, offers the tray menu, and
+// closes the port when it unloads. It owns nothing; the services outlive it.
 class frmTerminal {
   public:
     frmTerminal(FormHost& form,
@@ -53,6 +57,7 @@ class frmTerminal {
                 corvanta::TrayArea& tray,
                 SettingsStore& settings,
                 Relay& relay,
+                RequestScheduler& requests,
                 SettingsReload& values,
                 AnsiCodePage& ansi,
                 TerminalMenuServices menu);
@@ -61,10 +66,12 @@ class frmTerminal {
 
     // Start-up. A port that cannot be configured or opened does not stop it: the port stays closed, the tray
     // icon still appears, and one message box tells the user why. An absent device is waited for. Values that were
-    // not used are named in a message box of their own, after the port's.
+    // not used (a hotkey another program holds among them) are named in a message box of their own, after the
+    // port's.
     void Form_Load();
 
-    // The port has news: the relay reads it and types what came.
+    // The port has news: it may have opened or closed, which the request timer follows, and the relay reads it and
+    // types what came.
     void MSComm1_OnComm();
 
     // Closes the port; Cancel is left as it is, so the unload always goes ahead.
@@ -77,6 +84,7 @@ class frmTerminal {
     void mmPortSettinges_Click();
     void AutoStart_Click();
     void mmAbout_Click();
+    void mmRequestReading_Click();
     // Removes the tray icon, then unloads the form, which closes the port; the process then ends by itself.
     void mmExit_Click();
 
@@ -94,6 +102,7 @@ class frmTerminal {
     FormHost& form_;
     SettingsStore& settings_;
     Relay& relay_;
+    RequestScheduler& requests_;
     SettingsReload& values_;
     AnsiCodePage& ansi_;
     Dialogs& dialogs_;

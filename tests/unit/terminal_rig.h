@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "common/serial_settings.h"
 #include "core/frmTerminal.h"
 #include "core/record_journal.h"
 #include "core/record_log.h"
 #include "core/relay.h"
+#include "core/request_scheduler.h"
 #include "core/settings_reload.h"
 #include "core/typing_queue.h"
 #include "fakes/fake_ansi_code_page.h"
@@ -32,6 +34,7 @@
 #include "fakes/fake_registry_watch.h"
 #include "fakes/fake_settings_store.h"
 #include "fakes/fake_shell_notify.h"
+#include "fakes/fake_system_hotkey.h"
 #include "fakes/fake_timer.h"
 #include "fakes/simulated_serial_control.h"
 
@@ -51,8 +54,9 @@ struct Rig {
         for (const auto& [key, value] : stored) {
             store.values[{u"Corvanta", u"Properties", key}] = value;
         }
-        // As the composition root joins them: the log hears every row.
+        // As the composition root joins them: the log hears every row, every record ends a request's wait.
         journal.Attach(log);
+        relay.SetOnRecord([this] { requests.RecordArrived(); });
     }
 
     FakeFormHost form;
@@ -87,6 +91,15 @@ struct Rig {
     FakeTimer record_gap_timer;
     FakeCodePages code_pages;
     Relay relay{comm, queue, ansi, code_pages, record_gap_timer, clock, journal};
+    FakeTimer request_interval_timer;
+    FakeTimer reply_timer;
+    FakeHotkeyBoard hotkey_board;
+    FakeSystemHotkey hotkey{hotkey_board};
+    RequestScheduler requests{{comm, request_interval_timer, reply_timer, hotkey,
+                               [this](TextView text, BalloonIcon) { Balloon(text); },
+                               [this](int16_t port) {
+                                   journal.Add({clock.Now(), CommPortName(port), {}, {}, RecordStatus::kNoReply});
+                               }}};
     FakeEnvironment environment;
     FakeRegistryWatch registry_watch;
     std::vector<OutputSettings> applied;  // what the relay was handed, in order
@@ -97,11 +110,15 @@ struct Rig {
                               applied.push_back(settings.output);
                               relay.SetSettings(settings.output);
                               log.SetPath(settings.output.log_file);
-                              return std::vector<RefusedValue>();
+                              std::vector<RefusedValue> unused;
+                              if (std::optional<Text> refused = requests.SetSettings(settings.request)) {
+                                  unused.push_back({u"Hotkey", *refused});
+                              }
+                              return unused;
                           },
                           [this](TextView message) { form.MsgBox(message, msgbox::kOkOnly, u"Corvanta"); }};
     TrayArea tray{control_host, shell, ansi};
-    frmTerminal terminal{form, comm, tray, store, relay, values, ansi, Services()};
+    frmTerminal terminal{form, comm, tray, store, relay, requests, values, ansi, Services()};
 
     // What the run-time's unload saw when it ran: the unload raises Form_Unload, as the Win32 form host does.
     struct Unload {

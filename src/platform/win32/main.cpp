@@ -10,12 +10,14 @@
 #include <vector>
 
 #include "common/identity.h"
+#include "common/serial_settings.h"
 #include "core/auto_start.h"
 #include "core/command_line.h"
 #include "core/frmTerminal.h"
 #include "core/record_journal.h"
 #include "core/record_log.h"
 #include "core/relay.h"
+#include "core/request_scheduler.h"
 #include "core/serial_session.h"
 #include "core/settings_reload.h"
 #include "core/typing_queue.h"
@@ -42,6 +44,7 @@
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_shell_notify.h"
 #include "platform/win32/win32_spooler.h"
+#include "platform/win32/win32_system_hotkey.h"
 #include "platform/win32/win32_timer.h"
 #include "tray/TrayArea.h"
 
@@ -178,18 +181,31 @@ int Run(HINSTANCE instance) {
     Win32Timer record_gap_timer;
     Win32CodePages code_pages;
     Relay relay(comm, queue, ansi, code_pages, record_gap_timer, clock, journal);
+    // Requests for a reading: the menu item, the hotkey and the interval timer; any record ends the wait.
+    Win32Timer request_interval_timer;
+    Win32Timer reply_timer;
+    Win32SystemHotkey hotkey;
+    const auto no_reply = [&journal, &clock](int16_t port) {
+        journal.Add({clock.Now(), CommPortName(port), {}, {}, RecordStatus::kNoReply});
+    };
+    RequestScheduler requests({comm, request_interval_timer, reply_timer, hotkey, balloon, no_reply});
+    relay.SetOnRecord([&requests] { requests.RecordArrived(); });
     // The values reach each of these as they change.
     Win32Environment environment;
     Win32RegistryWatch registry_watch;
     SettingsReload reload(
         registry, {ansi, code_pages, environment}, registry_watch,
-        [&relay, &log](const ProgramSettings& values) {
+        [&relay, &log, &requests](const ProgramSettings& values) {
             relay.SetSettings(values.output);
             log.SetPath(values.output.log_file);
-            return std::vector<RefusedValue>();
+            std::vector<RefusedValue> unused;
+            if (std::optional<Text> hotkey_refused = requests.SetSettings(values.request)) {
+                unused.push_back({u"Hotkey", std::move(*hotkey_refused)});
+            }
+            return unused;
         },
         tell);
-    frmTerminal terminal(form, comm, tray, settings, relay, reload, ansi,
+    frmTerminal terminal(form, comm, tray, settings, relay, requests, reload, ansi,
                          {menu, dialogs, registry, auto_start, [&form] { form.Unload(); }});
     // Every way the form unloads (Exit, WM_CLOSE from an installer, the session's end) closes the port and
     // takes the icon away before the process can be ended.
