@@ -1,6 +1,7 @@
 #include "core/escapes.h"
 
 #include <string>
+#include <utility>
 
 namespace corvanta {
 
@@ -75,13 +76,13 @@ bool Printable(TextView decoded) {
     return true;
 }
 
-}  // namespace
-
-Text Unescape(TextView value) {
-    Text text;
+// Walks a value's escapes: every character it stands for goes to `unit`; with `hex_is_byte`, \xNN goes to `byte` as
+// the byte NN instead. Throws Error naming a bad escape.
+template <typename Unit, typename Byte>
+void ResolveEscapes(TextView value, bool hex_is_byte, Unit unit, Byte byte) {
     for (size_t i = 0; i < value.size(); ++i) {
         if (value[i] != u'\\') {
-            text.push_back(value[i]);
+            unit(value[i]);
             continue;
         }
         if (++i == value.size()) {
@@ -89,33 +90,37 @@ Text Unescape(TextView value) {
         }
         switch (value[i]) {
             case u'r':
-                text.push_back(u'\r');
+                unit(u'\r');
                 break;
             case u'n':
-                text.push_back(u'\n');
+                unit(u'\n');
                 break;
             case u't':
-                text.push_back(u'\t');
+                unit(u'\t');
                 break;
             case u'e':
-                text.push_back(u'\x1B');
+                unit(u'\x1B');
                 break;
             case u'\\':
-                text.push_back(u'\\');
+                unit(u'\\');
                 break;
             case u'x':
             case u'u': {
                 const size_t digits = value[i] == u'x' ? 2 : 4;
-                uint32_t unit = 0;
+                uint32_t code = 0;
                 for (size_t k = 1; k <= digits; ++k) {
                     const int digit = i + k < value.size() ? HexDigit(value[i + k]) : -1;
                     if (digit < 0) {
                         throw Error(u"\\" + Text(1, value[i]) + u" needs " + AsciiText(std::to_string(digits)) +
                                     u" hexadecimal digits");
                     }
-                    unit = unit * 16 + static_cast<uint32_t>(digit);
+                    code = code * 16 + static_cast<uint32_t>(digit);
                 }
-                text.push_back(static_cast<char16_t>(unit));
+                if (hex_is_byte && digits == 2) {
+                    byte(static_cast<char>(code));
+                } else {
+                    unit(static_cast<char16_t>(code));
+                }
                 i += digits;
                 break;
             }
@@ -123,7 +128,68 @@ Text Unescape(TextView value) {
                 throw Error(u"\\" + Text(1, value[i]) + u" is not an escape (write \\\\ for a backslash)");
         }
     }
+}
+
+// Whether the code page holds the character: stored through it, it reads back the same.
+bool HeldBy(const AnsiCodePage& ansi, char16_t unit) {
+    const TextView character(&unit, 1);
+    try {
+        return ansi.ToText(ansi.ToAnsi(character)) == character;
+    } catch (const Error&) {
+        // A conversion that fails holds nothing: the character is written as \uNNNN, which any code page holds.
+        return false;
+    }
+}
+
+}  // namespace
+
+Text Unescape(TextView value) {
+    Text text;
+    ResolveEscapes(
+        value, false, [&text](char16_t unit) { text.push_back(unit); }, [](char) {});
     return text;
+}
+
+std::string UnescapeBytes(TextView value, const std::function<std::string(TextView text)>& encode) {
+    std::string bytes;
+    Text pending;
+    ResolveEscapes(
+        value, true, [&pending](char16_t unit) { pending.push_back(unit); },
+        [&](char byte) {
+            bytes += encode(std::exchange(pending, {}));
+            bytes.push_back(byte);
+        });
+    return bytes + encode(pending);
+}
+
+Text EscapeBytes(std::string_view bytes) {
+    Text out;
+    out.reserve(bytes.size());
+    for (const char byte : bytes) {
+        const auto value = static_cast<unsigned char>(byte);
+        if (value < 0x80) {
+            AppendEscaped(value, out);
+        } else {
+            out += u"\\x";
+            AppendHex(value, 2, out);
+        }
+    }
+    return out;
+}
+
+Text EscapeSetting(TextView text, const AnsiCodePage& ansi) {
+    Text out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit < 0x80 || (!IsHighSurrogate(unit) && !IsLowSurrogate(unit) && HeldBy(ansi, unit))) {
+            out += EscapeText(text.substr(i, 1));
+        } else {
+            out += u"\\u";
+            AppendHex(unit, 4, out);
+        }
+    }
+    return out;
 }
 
 Text EscapeText(TextView text) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "common/text.h"
@@ -14,6 +16,19 @@ namespace corvanta {
 // The text of a value with its escapes resolved: \r and \n (Enter), \t, \e (Esc), \\, \xNN and \uNNNN; any other
 // character stands for itself. Throws Error naming a bad escape.
 Text Unescape(TextView value);
+
+// A value's escapes resolved to bytes, for what is written to a device (such as \x02 or a checksum): \xNN is the byte
+// NN as it stands, and every run of text between (its other escapes resolved as Unescape does) becomes bytes through
+// `encode`, which may refuse it with Error. Throws Error naming a bad escape.
+std::string UnescapeBytes(TextView value, const std::function<std::string(TextView text)>& encode);
+
+// The reverse of UnescapeBytes: printable ASCII as itself, \r \n \t \e and \\, every other byte as \xNN.
+// UnescapeBytes(EscapeBytes(b), encode) == b for all bytes, with any `encode` that keeps ASCII as it is.
+Text EscapeBytes(std::string_view bytes);
+
+// EscapeText for a value kept as text in the system's ANSI code page (the registry's values): a character the code
+// page cannot hold is written as \uNNNN, so that Unescape of what was stored gives the text back.
+Text EscapeSetting(TextView text, const AnsiCodePage& ansi);
 
 // The reverse of Unescape, for showing a setting's text: Unescape(EscapeText(t)) == t for every text. \r, \n, \t
 // and \e for their characters, \\ for a backslash, \xNN for other C0 controls, DEL and C1, \uNNNN for a lone

@@ -12,7 +12,8 @@ frmTerminal::frmTerminal(FormHost& form,
                          corvanta::TrayArea& tray,
                          SettingsStore& settings,
                          Relay& relay,
-                         OutputSettingsReload& output,
+                         RequestScheduler& requests,
+                         SettingsReload& values,
                          TerminalMenuServices menu)
     : MSComm1(comm),
       TrayArea(tray),
@@ -20,7 +21,8 @@ frmTerminal::frmTerminal(FormHost& form,
       form_(form),
       settings_(settings),
       relay_(relay),
-      output_(output),
+      requests_(requests),
+      values_(values),
       dialogs_(menu.dialogs),
       monitor_(menu.monitor),
       auto_start_(menu.auto_start),
@@ -53,9 +55,10 @@ void frmTerminal::Form_Load() {
     form_.SetIcon(form_.LoadResIcon(kProgramIconResource));
 
     // Read before the port opens, so that the first bytes are already shaped; a refusal is shown below.
-    const std::optional<Text> refusal = output_.Start();
+    const std::optional<Text> refusal = values_.Start();
 
     const std::optional<Text> port_failure = OpenPortFromStore();
+    requests_.PortStateChanged();
 
     // The tray gets the form's own picture object, not a copy; Visible comes last because it adds the icon.
     TrayArea.SetIcon(form_.Icon());
@@ -76,6 +79,7 @@ void frmTerminal::Form_Load() {
 }
 
 void frmTerminal::MSComm1_OnComm() {
+    requests_.PortStateChanged();
     relay_.Pump();
 }
 
@@ -92,6 +96,7 @@ void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
     if (dialogs_.BringOpenDialogToFront()) {
         return;
     }
+    Menu.SetVisible(mmRequestReading, requests_.CanRequest());
     const std::optional<int> chosen = Menu.Popup(popup::kLeftAlign | popup::kRightButton);
     if (!chosen) {
         return;
@@ -109,6 +114,9 @@ void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
         case mmMonitor:
             mmMonitor_Click();
             break;
+        case mmRequestReading:
+            mmRequestReading_Click();
+            break;
         case mmExit:
             mmExit_Click();
             break;
@@ -119,6 +127,8 @@ void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
 
 void frmTerminal::mmPortSettinges_Click() {
     dialogs_.ShowProperties();
+    // The dialog opens and closes the port without an OnComm: the request timer follows it here.
+    requests_.PortStateChanged();
 }
 
 void frmTerminal::mmAbout_Click() {
@@ -131,6 +141,10 @@ void frmTerminal::mmMonitor_Click() {
     } else {
         monitor_.Open();
     }
+}
+
+void frmTerminal::mmRequestReading_Click() {
+    requests_.RequestReading();
 }
 
 void frmTerminal::AutoStart_Click() {

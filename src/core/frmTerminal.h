@@ -8,9 +8,10 @@
 
 #include "common/identity.h"
 #include "core/auto_start.h"
-#include "core/output_settings_reload.h"
 #include "core/relay.h"
+#include "core/request_scheduler.h"
 #include "core/serial_control.h"
+#include "core/settings_reload.h"
 #include "platform/dialogs.h"
 #include "platform/form_host.h"
 #include "platform/monitor_window.h"
@@ -21,14 +22,25 @@
 namespace corvanta {
 
 // The items of the tray menu `Menu`, by id.
-enum MenuItemId : int { mmPortSettinges = 1, AutoStart, mmLine, mmAbout, mmExit, mmMonitor, mmExitLine };
+enum MenuItemId : int {
+    mmPortSettinges = 1,
+    AutoStart,
+    mmLine,
+    mmAbout,
+    mmExit,
+    mmMonitor,
+    mmRequestReading,
+    mmExitLine
+};
 
+// "Request Reading" is shown only while there is a Command to send.
 inline constexpr MenuItemDef kMenuItems[] = {
     {mmPortSettinges, u"CommPort Properties"},
     {AutoStart, u"Run at Start Windows"},
     {mmLine, u"-"},
     {mmAbout, u"About"},
     {mmMonitor, u"Monitor\u2026"},
+    {mmRequestReading, u"Request Reading"},
     {mmExitLine, u"-"},
     {mmExit, u"Exit"},
 };
@@ -45,8 +57,8 @@ struct TerminalMenuServices {
 };
 
 // The hidden main form: brings the port and the tray icon up, hands what the port receives to the relay, which
-// types it into the focused window, offers the tray menu, and closes the port when it unloads. It owns nothing;
-// the services outlive it.
+// types it into the focused window, tells the request scheduler how the port stands, offers the tray menu, and
+// closes the port when it unloads. It owns nothing; the services outlive it.
 class frmTerminal {
   public:
     frmTerminal(FormHost& form,
@@ -54,17 +66,20 @@ class frmTerminal {
                 corvanta::TrayArea& tray,
                 SettingsStore& settings,
                 Relay& relay,
-                OutputSettingsReload& output,
+                RequestScheduler& requests,
+                SettingsReload& values,
                 TerminalMenuServices menu);
     frmTerminal(const frmTerminal&) = delete;
     frmTerminal& operator=(const frmTerminal&) = delete;
 
     // Start-up. A port that cannot be configured or opened does not stop it: the port stays closed, the tray
-    // icon still appears, and one message box tells the user why. An absent device is waited for. Output values
-    // that were not used are named in a message box of their own, after the port's.
+    // icon still appears, and one message box tells the user why. An absent device is waited for. Values that were
+    // not used (a hotkey another program holds among them) are named in a message box of their own, after the
+    // port's.
     void Form_Load();
 
-    // The port has news: the relay reads it and types what came.
+    // The port has news: it may have opened or closed, which the request timer follows, and the relay reads it and
+    // types what came.
     void MSComm1_OnComm();
 
     // Closes the port; Cancel is left as it is, so the unload always goes ahead.
@@ -79,6 +94,7 @@ class frmTerminal {
     void mmAbout_Click();
     // Opens the Monitor, or brings the open one to the front: there is one at a time.
     void mmMonitor_Click();
+    void mmRequestReading_Click();
     // Removes the tray icon, then unloads the form, which closes the port; the process then ends by itself.
     void mmExit_Click();
 
@@ -96,7 +112,8 @@ class frmTerminal {
     FormHost& form_;
     SettingsStore& settings_;
     Relay& relay_;
-    OutputSettingsReload& output_;
+    RequestScheduler& requests_;
+    SettingsReload& values_;
     Dialogs& dialogs_;
     MonitorWindow& monitor_;
     AutoStartService& auto_start_;

@@ -129,6 +129,7 @@ LogPath LogPath::Parse(TextView value, const Environment& environment) {
         i = close;
     }
     log_path.parts_.push_back(std::move(part));
+    log_path.source_ = trimmed;
     // Checked as it will be opened, with a date in every slot.
     const Text example = log_path.For(LocalTime{});
     if (TrimBlanks(example).empty()) {

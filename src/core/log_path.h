@@ -34,11 +34,15 @@ class LogPath {
     // The file for a row written at this time.
     Text For(const LocalTime& time) const;
 
+    // The value it was read from, blanks around it trimmed: its variables and %DATE% as written.
+    const Text& Source() const { return source_; }
+
     bool operator==(const LogPath&) const = default;
 
   private:
     // The expanded path, split where %DATE% stood.
     std::vector<Text> parts_;
+    Text source_;
 };
 
 // yyyy-mm-dd of the local date.

@@ -102,14 +102,15 @@ Text RecordShaper::LineEnd(TextView received) {
         AdoptPendingSettings();
     }
     Text out = EndRecord();
+    line_end_replaced_ = current_.line_end.has_value();
     Emit(current_.line_end ? TextView(*current_.line_end) : received, out);
     return out;
 }
 
 Text RecordShaper::LineEndRest() {
-    // A replaced line end was typed with the CR; settings that changed since wait for the next record.
+    // A replaced line end was typed with the CR, whatever the settings are by now.
     Text out;
-    Emit(current_.line_end ? TextView() : TextView(u"\n"), out);
+    Emit(line_end_replaced_ ? TextView() : TextView(u"\n"), out);
     return out;
 }
 

@@ -80,6 +80,8 @@ class RecordShaper {
     OutputSettings current_;
     std::optional<OutputSettings> pending_;
     bool in_record_ = false;
+    // Whether the last line end was typed as the settings' text rather than as it came.
+    bool line_end_replaced_ = false;
     CrLfJoin typed_crlf_;
 };
 

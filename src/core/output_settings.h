@@ -3,14 +3,12 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <vector>
 
 #include "common/text.h"
-#include "core/escapes.h"
+#include "core/extract.h"
 #include "core/keystroke_plan.h"
+#include "core/log_path.h"
 #include "core/policy_values.h"
-#include "platform/ansi_code_page.h"
-#include "platform/code_pages.h"
 #include "platform/registry.h"
 
 namespace corvanta {
@@ -24,10 +22,6 @@ inline constexpr RegKey kOutputUserPolicyRoot = reg::kHkeyCurrentUser;
 inline constexpr char16_t kOutputPolicyPath[] = u"Software\\Policies\\Corvanta\\Output";
 inline constexpr PolicyGroup kOutputGroup{kOutputUserPath, kOutputPolicyPath};
 
-// Every value the reader looks at, in the order of its message.
-inline constexpr const char16_t* kOutputValueNames[] = {u"Prefix",   u"Suffix",   u"LineEnd", u"ControlCharacters",
-                                                        u"Encoding", u"KeyDelay", u"KeyMode", u"RecordGap"};
-
 // The code page number that means UTF-8, which is decoded by the program itself.
 inline constexpr uint32_t kUtf8CodePage = 65001;
 
@@ -37,7 +31,8 @@ enum class ControlMode : uint8_t {
     kMap,      // replaced by the text of control_map; unlisted ones are not typed
 };
 
-// What is typed around and in place of received text. The defaults type everything as it comes.
+// What is typed around and in place of received text, and what is kept of it. The defaults type everything as it
+// comes.
 struct OutputSettings {
     Text prefix;
     Text suffix;
@@ -50,28 +45,13 @@ struct OutputSettings {
     uint32_t key_delay_ms = 0;
     KeyMode key_mode = KeyMode::kLayout;
     uint32_t record_gap_ms = 100;
+    // Extract and RepeatGap: with either set, a record is held until it ends, then typed as a whole or not at all.
+    ExtractPattern extract;
+    uint32_t repeat_gap_ms = 0;
+    // LogFile: where each record's row goes; none, no log.
+    LogPath log_file;
 
     bool operator==(const OutputSettings&) const = default;
 };
-
-// A value that was not used, and why, in words for the user.
-struct RefusedValue {
-    Text name;
-    Text reason;
-    bool operator==(const RefusedValue&) const = default;
-};
-
-struct OutputSettingsRead {
-    OutputSettings settings;
-    std::vector<RefusedValue> refused;  // each of these has its default in settings
-};
-
-// Reads and checks every output value, each from the first place of kOutputGroup that sets it. A value that does
-// not parse is not guessed at: it keeps its default and is listed in `refused`, named "(policy)" when a policy
-// set it.
-OutputSettingsRead ReadOutputSettings(Registry& registry, const AnsiCodePage& ansi, const CodePages& code_pages);
-
-// The message that names the refused values, for one message box.
-Text RefusalMessage(const std::vector<RefusedValue>& refused);
 
 }  // namespace corvanta

@@ -4,9 +4,34 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/record_log.h"
+#include "common/text.h"
+#include "platform/clock.h"
 
 namespace corvanta {
+
+// What became of a record, as the log and the Monitor show it.
+enum class RecordStatus : uint8_t {
+    kTyped,
+    kNoMatch,  // Extract found nothing (or gave up)
+    kRepeat,   // RepeatGap held it back
+    kHeld,     // an elevated window had the focus
+    kTooLong,  // longer than Extract searches
+    kNoReply,  // a row of its own: a request that got no record in time
+    kWaiting,  // the Monitor only: still in the typing queue
+};
+
+// "typed", "no match", "repeat", "held", "too long", "no reply", "waiting".
+Text StatusText(RecordStatus status);
+
+// One row of the log and of the Monitor.
+struct LogRow {
+    LocalTime time;
+    Text port;      // "COM3"
+    Text received;  // ReceivedField of the record's bytes; empty for "no reply"
+    Text typed;     // TypedField of the text typed, prefix and suffix included
+    RecordStatus status = RecordStatus::kTyped;
+    bool operator==(const LogRow&) const = default;
+};
 
 // Whether a row's status can still change: only a record whose text waits in the typing queue is not settled yet.
 // It then becomes typed, or held when it had to wait for a window that runs with higher rights.

@@ -1,5 +1,6 @@
 #include "core/record_log.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -64,43 +65,23 @@ std::string CsvLine(std::initializer_list<TextView> fields) {
 
 }  // namespace
 
-Text StatusText(RecordStatus status) {
-    switch (status) {
-        case RecordStatus::kTyped:
-            return u"typed";
-        case RecordStatus::kNoMatch:
-            return u"no match";
-        case RecordStatus::kRepeat:
-            return u"repeat";
-        case RecordStatus::kHeld:
-            return u"held";
-        case RecordStatus::kTooLong:
-            return u"too long";
-        case RecordStatus::kNoReply:
-            return u"no reply";
-        case RecordStatus::kWaiting:
-            return u"waiting";
-    }
-    return u"?";
-}
-
-Text ReceivedField(std::string_view bytes, const AnsiCodePage* code_page) {
-    if (bytes.size() <= kMaxShownBytes) {
+Text ReceivedField(std::string_view bytes, const AnsiCodePage* code_page, size_t total) {
+    if (total <= kMaxShownBytes) {
         return EscapeReceived(bytes, code_page);
     }
     return EscapeReceived(bytes.substr(0, kMaxShownBytes), code_page) + kMore +
-           AsciiText(std::to_string(bytes.size() - kMaxShownBytes) + " bytes)");
+           AsciiText(std::to_string(total - kMaxShownBytes) + " bytes)");
 }
 
-Text TypedField(TextView typed) {
-    if (typed.size() <= kMaxShownBytes) {
+Text TypedField(TextView typed, size_t total) {
+    if (total <= kMaxShownBytes) {
         return EscapeTyped(typed);
     }
-    size_t cut = kMaxShownBytes;
-    if (typed[cut - 1] >= 0xD800 && typed[cut - 1] <= 0xDBFF) {
+    size_t cut = std::min(kMaxShownBytes, typed.size());
+    if (cut > 0 && IsHighSurrogate(typed[cut - 1])) {
         --cut;
     }
-    return EscapeTyped(typed.substr(0, cut)) + kMore + AsciiText(std::to_string(typed.size() - cut) + " characters)");
+    return EscapeTyped(typed.substr(0, cut)) + kMore + AsciiText(std::to_string(total - cut) + " characters)");
 }
 
 Text IsoTime(const LocalTime& time) {
@@ -155,6 +136,18 @@ void RecordLog::Add(const LogRow& row) {
     }
     if (!retry_timer_.Pending()) {
         Write();
+    }
+}
+
+void RecordLog::RowAdded(RecordJournal::RowId /*id*/, const LogRow& row) {
+    if (IsSettled(row.status)) {
+        Add(row);
+    }
+}
+
+void RecordLog::RowChanged(RecordJournal::RowId /*id*/, const LogRow& row) {
+    if (IsSettled(row.status)) {
+        Add(row);
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -9,6 +10,7 @@
 
 #include "common/text.h"
 #include "core/log_path.h"
+#include "core/record_journal.h"
 #include "platform/ansi_code_page.h"
 #include "platform/clock.h"
 #include "platform/file_appender.h"
@@ -16,38 +18,46 @@
 
 namespace corvanta {
 
-// What became of a record, as the log and the Monitor show it.
-enum class RecordStatus : uint8_t {
-    kTyped,
-    kNoMatch,  // Extract found nothing (or gave up)
-    kRepeat,   // RepeatGap held it back
-    kHeld,     // an elevated window had the focus
-    kTooLong,  // longer than Extract searches
-    kNoReply,  // a row of its own: a request that got no record in time
-    kWaiting,  // the Monitor only: still in the typing queue
-};
-
-// "typed", "no match", "repeat", "held", "too long", "no reply", "waiting".
-Text StatusText(RecordStatus status);
-
-// One row of the log and of the Monitor.
-struct LogRow {
-    LocalTime time;
-    Text port;      // "COM3"
-    Text received;  // ReceivedField of the record's bytes; empty for "no reply"
-    Text typed;     // TypedField of the text typed, prefix and suffix included
-    RecordStatus status = RecordStatus::kTyped;
-    bool operator==(const LogRow&) const = default;
-};
-
 // Longer records and texts are shown cut, with how much more there was, so that one row stays a size a spreadsheet
 // cell takes and rows waiting in memory stay small.
 inline constexpr size_t kMaxShownBytes = 4096;
 
-// The received column: the bytes as EscapeReceived shows them, at most kMaxShownBytes, then "…(+N bytes)".
-Text ReceivedField(std::string_view bytes, const AnsiCodePage* code_page);
-// The typed column: the text as EscapeTyped shows it, at most kMaxShownBytes units, then "…(+N characters)".
-Text TypedField(TextView typed);
+// The start of a record's bytes or text, as much as its row shows, and how long it was in all: a record of any
+// length costs a bounded amount while it is received.
+template <typename String>
+class FieldStart {
+  public:
+    void Append(typename String::const_pointer data, size_t size) {
+        total_ += size;
+        if (kept_.size() < kMaxShownBytes) {
+            kept_.append(data, std::min(size, kMaxShownBytes - kept_.size()));
+        }
+    }
+    void Append(const String& more) { Append(more.data(), more.size()); }
+    void Clear() {
+        kept_.clear();
+        total_ = 0;
+    }
+    const String& Kept() const { return kept_; }
+    size_t Total() const { return total_; }
+
+  private:
+    String kept_;
+    size_t total_ = 0;
+};
+
+// The received column: the bytes as EscapeReceived shows them, at most kMaxShownBytes, then "…(+N bytes)". `bytes`
+// are the first of `total` bytes, all of them or at least kMaxShownBytes.
+Text ReceivedField(std::string_view bytes, const AnsiCodePage* code_page, size_t total);
+inline Text ReceivedField(std::string_view bytes, const AnsiCodePage* code_page) {
+    return ReceivedField(bytes, code_page, bytes.size());
+}
+// The typed column: the text as EscapeTyped shows it, at most kMaxShownBytes units, then "…(+N characters)". `typed`
+// is the start of `total` units, all of them or at least kMaxShownBytes.
+Text TypedField(TextView typed, size_t total);
+inline Text TypedField(TextView typed) {
+    return TypedField(typed, typed.size());
+}
 
 // ISO 8601 local time with milliseconds and the offset from UTC: 2026-12-07T14:03:22.512+01:00.
 Text IsoTime(const LocalTime& time);
@@ -65,8 +75,9 @@ std::string CsvRow(const LogRow& row);
 // holds it, the disk is full, the folder is missing) does not hold anything up: its rows wait in memory, up to
 // kMaxWaitingRows rows or kMaxWaitingBytes (then the oldest go, and a row says how many), and are written by a
 // retry on the timer; no other write is tried meanwhile, so a share that does not answer costs one attempt per
-// retry. The user is told once, and again only after a write worked in between.
-class RecordLog {
+// retry. The user is told once, and again only after a write worked in between. Attached to the record journal, it
+// writes each row once its status has settled.
+class RecordLog : public RecordJournal::Listener {
   public:
     static constexpr size_t kMaxWaitingRows = 10'000;
     static constexpr size_t kMaxWaitingBytes = 16 << 20;
@@ -79,6 +90,9 @@ class RecordLog {
     void SetPath(const LogPath& path);
 
     void Add(const LogRow& row);
+
+    void RowAdded(RecordJournal::RowId id, const LogRow& row) override;
+    void RowChanged(RecordJournal::RowId id, const LogRow& row) override;
 
     size_t WaitingRows() const { return waiting_.size(); }
 

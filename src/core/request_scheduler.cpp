@@ -5,19 +5,11 @@
 #include <utility>
 
 #include "common/serial_settings.h"
+#include "core/escapes.h"
 #include "core/hotkey_names.h"
-#include "core/output_settings.h"
 
 namespace corvanta {
 namespace {
-
-int HexDigit(char16_t unit) {
-    if (unit >= u'0' && unit <= u'9') {
-        return unit - u'0';
-    }
-    const char16_t lower = AsciiLower(unit);
-    return lower >= u'a' && lower <= u'f' ? lower - u'a' + 10 : -1;
-}
 
 // One character above U+007F (one unit, or a surrogate pair) in the encoding.
 std::string EncodeCharacter(TextView character, const AnsiCodePage* code_page) {
@@ -76,29 +68,11 @@ uint32_t ParseReplyTimeout(uint32_t ms) {
 }
 
 std::string EncodeCommand(TextView value, const AnsiCodePage* code_page) {
-    std::string bytes;
-    // Text up to the next \xNN, escapes unresolved: Unescape checks and resolves them.
-    Text pending;
-    for (size_t i = 0; i < value.size(); ++i) {
-        if (value[i] == u'\\' && i + 1 < value.size() && value[i + 1] == u'x') {
-            AppendEncoded(Unescape(std::exchange(pending, {})), code_page, bytes);
-            const int high = i + 2 < value.size() ? HexDigit(value[i + 2]) : -1;
-            const int low = i + 3 < value.size() ? HexDigit(value[i + 3]) : -1;
-            if (high < 0 || low < 0) {
-                throw Error(u"\\x needs 2 hexadecimal digits");
-            }
-            bytes.push_back(static_cast<char>(high * 16 + low));
-            i += 3;
-        } else if (value[i] == u'\\' && i + 1 < value.size()) {
-            // The escape's second character goes with it, so that "\\x" stays a backslash and an x.
-            pending += value.substr(i, 2);
-            ++i;
-        } else {
-            pending.push_back(value[i]);
-        }
-    }
-    AppendEncoded(Unescape(pending), code_page, bytes);
-    return bytes;
+    return UnescapeBytes(value, [code_page](TextView text) {
+        std::string bytes;
+        AppendEncoded(text, code_page, bytes);
+        return bytes;
+    });
 }
 
 RequestScheduler::RequestScheduler(RequestServices services) : services_(std::move(services)) {

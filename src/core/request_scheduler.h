@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/text.h"
+#include "core/policy_values.h"
 #include "core/serial_control.h"
 #include "platform/ansi_code_page.h"
 #include "platform/shell_notify.h"
@@ -18,7 +19,7 @@ namespace corvanta {
 // key wins over the user's.
 inline constexpr char16_t kRequestUserPath[] = u"Software\\Corvanta\\Request";
 inline constexpr char16_t kRequestPolicyPath[] = u"Software\\Policies\\Corvanta\\Request";
-inline constexpr const char16_t* kRequestValueNames[] = {u"Command", u"Hotkey", u"Interval", u"ReplyTimeout"};
+inline constexpr PolicyGroup kRequestGroup{kRequestUserPath, kRequestPolicyPath};
 
 inline constexpr uint32_t kMinRequestIntervalMs = 100;
 inline constexpr uint32_t kMaxRequestIntervalMs = 86400000;

@@ -21,42 +21,95 @@ void TypingQueue::SetSettings(const OutputSettings& settings) {
     key_delay_ms_ = settings.key_delay_ms;
 }
 
-size_t TypingQueue::Enqueue(TextView text) {
+TypingQueue::Kept TypingQueue::Enqueue(TextView text, std::span<const Mark> marks) {
     const size_t room = kTypingQueueLimit - Waiting().size();
     size_t kept = std::min(text.size(), room);
     // Half a surrogate pair would type as garbage: the pair stays together or goes together.
     if (kept < text.size() && kept > 0 && IsHighSurrogate(text[kept - 1])) {
         --kept;
     }
+    size_t placed = 0;
+    bool records_full = false;
+    for (const Mark& mark : marks) {
+        if (mark.offset > kept) {
+            break;
+        }
+        if (marks_.size() >= kTypingQueueRecordLimit) {
+            // A record's end waits with the text after it; what came before it may go in.
+            kept = mark.offset;
+            records_full = true;
+            break;
+        }
+        // The first mark ends the text that was open before it, which may have waited already.
+        marks_.push_back({queued_total_ + mark.offset, mark.id, placed == 0 && open_held_});
+        ++placed;
+    }
+    if (placed > 0) {
+        open_held_ = false;
+    }
     waiting_.append(text.substr(0, kept));
+    queued_total_ += kept;
 
     // Typing already under way (a tick pending) keeps its pace; otherwise the text is typed right away.
     if (!timer_.Pending()) {
         TypeWaiting();
     }
-    if (kept < text.size()) {
+    SettleMarks();
+    if (kept < text.size() || placed < marks.size()) {
         turned_away_ = true;
-        ReportOverflow();
+        ReportOverflow(records_full);
     }
-    return kept;
+    return {kept, placed};
 }
 
 void TypingQueue::OnTick() {
     TypeWaiting();
+    SettleMarks();
     // Half a queue of room at once: the caller's rest is not offered again block by block.
-    if (turned_away_ && on_room_ && !warning_open_ && Waiting().size() <= kTypingQueueLimit / 2) {
+    if (turned_away_ && on_room_ && !warning_open_ && Waiting().size() <= kTypingQueueLimit / 2 &&
+        marks_.size() <= kTypingQueueRecordLimit / 2) {
         turned_away_ = false;
         on_room_();
     }
 }
 
-void TypingQueue::ReportOverflow() {
-    if (!overflow_reported_) {
-        overflow_reported_ = true;
+static_assert(kTypingQueueRecordLimit == 10'000, "the report names the limit");
+
+void TypingQueue::ReportOverflow(bool records_full) {
+    if (overflow_reported_) {
+        return;
+    }
+    overflow_reported_ = true;
+    if (records_full) {
+        Report(
+            u"More records arrived on the port than the window with the focus could take as keystrokes: the text of "
+            u"10,000 records is waiting to be typed. What follows waits at the port until it has been typed.");
+    } else {
         Report(
             u"More text arrived on the port than the window with the focus could take as keystrokes: over a "
             u"million characters are waiting to be typed. The text that follows waits at the port until they have "
             u"been typed.");
+    }
+}
+
+void TypingQueue::SettleMarks() {
+    while (!marks_.empty() && marks_.front().position <= typed_total_) {
+        const PendingMark mark = marks_.front();
+        marks_.pop_front();
+        if (on_typed_) {
+            on_typed_(mark.id, mark.held);
+        }
+    }
+}
+
+void TypingQueue::MarkHeld() {
+    for (PendingMark& mark : marks_) {
+        if (mark.position > typed_total_) {
+            mark.held = true;
+        }
+    }
+    if (marks_.empty() || marks_.back().position < queued_total_) {
+        open_held_ = true;
     }
 }
 
@@ -114,6 +167,7 @@ bool TypingQueue::MustWaitForFocus() {
         return false;
     }
     timer_.Start(kFocusCheckDelayMs);
+    MarkHeld();
     if (!elevated_reported_) {
         elevated_reported_ = true;
         const Text title = focus_.Description();
@@ -160,6 +214,7 @@ TypingQueue::Outcome TypingQueue::TypeBlock() {
     // Events that went in were typed; which characters they belonged to is not known, so a partly typed block
     // is not typed again (that would double its start).
     next_ += block.size();
+    typed_total_ += block.size();
     Compact();
     return result.accepted < result.events ? Outcome::kPartlyTyped : Outcome::kTyped;
 }

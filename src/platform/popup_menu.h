@@ -31,6 +31,10 @@ class PopupMenu {
     virtual bool Checked(int id) const = 0;
     virtual void SetChecked(int id, bool checked) = 0;
 
+    // Shows or hides the item, in its place among the items shown; a hidden item keeps its check mark and cannot be
+    // chosen. Items start shown. An unknown id throws corvanta::Error.
+    virtual void SetVisible(int id, bool visible) = 0;
+
     // Shows the menu at the cursor with the popup flags and waits until it has been dismissed. Returns the item
     // the user chose, or nullopt when the menu was dismissed without a choice.
     virtual std::optional<int> Popup(uint32_t flags) = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,6 +77,26 @@ TEST_P(PopupMenuContract, CheckMarksPerItem) {
     EXPECT_FALSE(menu->Checked(2));
 }
 
+// An item hidden and shown again keeps its check mark, also one set while it was hidden.
+TEST_P(PopupMenuContract, HiddenItemsKeepTheirCheckMarks) {
+    const auto menu = GetParam().make();
+    menu->Load(kItems);
+    menu->SetChecked(2, true);
+    menu->SetVisible(2, false);
+    menu->SetVisible(2, false);
+    EXPECT_TRUE(menu->Checked(2));
+    menu->SetChecked(4, true);
+    menu->SetVisible(4, false);
+    menu->SetChecked(4, false);
+    menu->SetChecked(2, false);
+    menu->SetVisible(2, true);
+    menu->SetVisible(4, true);
+    EXPECT_FALSE(menu->Checked(2));
+    EXPECT_FALSE(menu->Checked(4));
+    menu->SetChecked(4, true);
+    EXPECT_TRUE(menu->Checked(4));
+}
+
 // An id the menu does not hold is an error, never a silent no-op that would leave a check mark wrong.
 TEST_P(PopupMenuContract, UnknownItemIsAnError) {
     const auto menu = GetParam().make();
@@ -83,6 +104,7 @@ TEST_P(PopupMenuContract, UnknownItemIsAnError) {
     for (int id : {0, 6, 1000}) {
         EXPECT_THROW(menu->Checked(id), Error) << "item " << id;
         EXPECT_THROW(menu->SetChecked(id, true), Error) << "item " << id;
+        EXPECT_THROW(menu->SetVisible(id, false), Error) << "item " << id;
     }
 }
 
@@ -165,6 +187,45 @@ TEST(PopupMenuWin32, ShownAtTheCursorAndChosenFrom) {
         // A menu left behind would swallow the next case's keys.
         const HWND left = FindWindowW(L"#32768", nullptr);
         EXPECT_TRUE(left == nullptr || !IsWindowVisible(left)) << c.label;
+    }
+}
+
+// A hidden item is not in the menu: the keyboard passes from the item before it to the one after; shown again, it
+// is back in its place.
+TEST(PopupMenuWin32, HiddenItemsAreLeftOutAndComeBackInTheirPlace) {
+    const struct {
+        const char* label;
+        std::vector<int> hidden;
+        std::vector<WORD> keys;
+        std::optional<int> chosen;
+    } cases[] = {
+        {"About hidden: Home Down Down Return", {4}, {VK_HOME, VK_DOWN, VK_DOWN, VK_RETURN}, 5},
+        {"the first hidden: Home Return", {1}, {VK_HOME, VK_RETURN}, 2},
+        {"hidden and shown again", {}, {VK_HOME, VK_DOWN, VK_DOWN, VK_RETURN}, 4},
+    };
+    for (const auto& c : cases) {
+        OwnerWindow owner;
+        ASSERT_NE(owner.window.Get(), nullptr);
+        win32::Win32PopupMenu menu(owner.window.Get());
+        menu.Load(kItems);
+        for (const int id : {1, 4}) {
+            menu.SetVisible(id, false);
+        }
+        for (const int id : {1, 4}) {
+            if (std::find(c.hidden.begin(), c.hidden.end(), id) == c.hidden.end()) {
+                menu.SetVisible(id, true);
+            }
+        }
+        EXPECT_EQ(GetMenuItemCount(menu.Handle()), static_cast<int>(5 - c.hidden.size())) << c.label;
+        EXPECT_EQ(GetMenuItemID(menu.Handle(), 3), c.hidden.empty() ? 4u : 5u) << c.label;
+        ASSERT_TRUE(SetCursorPos(200, 150));
+        Seen seen;
+        std::thread driver(
+            [&, thread = GetCurrentThreadId()] { seen = DriveMenu(owner.window.Get(), thread, c.keys); });
+        const std::optional<int> chosen = menu.Popup(popup::kLeftAlign | popup::kRightButton);
+        driver.join();
+        ASSERT_TRUE(seen.found) << c.label << ": no menu window appeared";
+        EXPECT_EQ(chosen, c.chosen) << c.label;
     }
 }
 #endif

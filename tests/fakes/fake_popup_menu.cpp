@@ -32,13 +32,17 @@ void FakePopupMenu::SetChecked(int id, bool checked) {
     const_cast<Item&>(Find(id)).checked = checked;
 }
 
+void FakePopupMenu::SetVisible(int id, bool visible) {
+    const_cast<Item&>(Find(id)).visible = visible;
+}
+
 std::optional<int> FakePopupMenu::Popup(uint32_t flags) {
     if (items.empty()) {
         throw Error(u"The menu has no items.");
     }
     popups.push_back(flags);
-    if (choice) {
-        Find(*choice);
+    if (choice && !Find(*choice).visible) {
+        return std::nullopt;
     }
     return choice;
 }

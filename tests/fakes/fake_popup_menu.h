@@ -10,20 +10,22 @@
 
 namespace corvanta {
 
-// A pop-up menu that keeps its items and check marks, records every popup's flags, and answers a popup with
-// the item a test chose beforehand (nullopt: dismissed).
+// A pop-up menu that keeps its items, check marks and which are shown, records every popup's flags, and answers a
+// popup with the item a test chose beforehand (nullopt: dismissed, or an item that is not shown).
 class FakePopupMenu : public PopupMenu {
   public:
     struct Item {
         int id;
         Text caption;
         bool checked = false;
+        bool visible = true;
         bool operator==(const Item&) const = default;
     };
 
     void Load(std::span<const MenuItemDef> defs) override;
     bool Checked(int id) const override;
     void SetChecked(int id, bool checked) override;
+    void SetVisible(int id, bool visible) override;
     std::optional<int> Popup(uint32_t flags) override;
 
     std::vector<Item> items;

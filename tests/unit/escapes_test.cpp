@@ -63,6 +63,45 @@ TEST(Escapes, EscapeTextReadsBackAsTheSameText) {
     }
 }
 
+// A setting written with escapes reads back as itself through the ANSI code page the registry keeps it in: what
+// the code page cannot hold is written as \uNNNN, everything else as EscapeText writes it.
+TEST(Escapes, EscapeSettingSurvivesTheCodePage) {
+    FakeAnsiCodePage cp1252;
+    const struct {
+        Text text;
+        Text written;
+    } cases[] = {
+        {u"SCAN:\t", u"SCAN:\\t"},
+        {u"\u00E9\u20AC\u00FF", u"\u00E9\u20AC\u00FF"},
+        {u"\u4E2D\u0101", u"\\u4E2D\\u0101"},
+        {u"\U0001F600\\", u"\\uD83D\\uDE00\\\\"},
+        {u"\x1D\u0081", u"\\x1D\\x81"},
+    };
+    for (const auto& c : cases) {
+        const Text written = EscapeSetting(c.text, cp1252);
+        EXPECT_EQ(written, c.written) << "text: " << ToUtf8(c.text);
+        EXPECT_EQ(Unescape(cp1252.ToText(cp1252.ToAnsi(written))), c.text) << "text: " << ToUtf8(c.text);
+    }
+}
+
+// Bytes for a device: \xNN is the byte as it stands, the text between goes through the encoding; every byte
+// written back with escapes reads as the same byte.
+TEST(Escapes, BytesWithEscapes) {
+    const auto utf8 = [](TextView text) { return ToUtf8(text); };
+    EXPECT_EQ(UnescapeBytes(u"\\x02\u00E9\\xE9\\\\x41\\r", utf8), "\x02\xC3\xA9\xE9\\x41\r");
+    EXPECT_THROW(UnescapeBytes(u"\\x4", utf8), Error);
+    std::string every;
+    for (int byte = 0; byte < 256; ++byte) {
+        every.push_back(static_cast<char>(byte));
+    }
+    const Text written = EscapeBytes(every);
+    EXPECT_EQ(written.substr(0, 12), u"\\x00\\x01\\x02");
+    EXPECT_EQ(Hex(UnescapeBytes(written, utf8)), Hex(every));
+    for (const char16_t unit : written) {
+        EXPECT_TRUE(unit >= 0x20 && unit < 0x7F) << "written with a character that is not printable ASCII";
+    }
+}
+
 // What was typed reads as keys: CR, LF and CR LF are one Enter each, shown as \r.
 TEST(Escapes, EscapeTypedShowsEveryEnterAsOne) {
     const struct {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "common/module_path.h"
+#include "core/hotkey_names.h"
 #include "core/mod1_registry.h"
 #include "fakes/fake_form_host.h"
 #include "fakes/fake_keystroke_sender.h"
@@ -24,6 +26,8 @@ namespace {
 
 using test::Rig;
 using test::Stored;
+
+constexpr uint32_t kLeftDown = 513, kLeftUp = 514, kRightDown = 516, kRightUp = 517;
 
 // Whatever happened to the port, start-up ends with the form hidden and the tray icon shown with the form's own
 // icon and the tooltip, and the store untouched.
@@ -226,6 +230,105 @@ TEST(frmTerminalOutput, RefusedValuesAreNamedAfterThePortsMessage) {
     ExpectTrayUp(rig, "a refused port and a refused output value");
 }
 
+void PutRequestValue(Rig& rig, const std::string& name, const std::string& text) {
+    rig.registry.Put(reg::kHkeyCurrentUser, ToUtf8(kRequestUserPath), name, reg::kRegSz, text + '\0');
+}
+
+void PutRequestNumber(Rig& rig, const std::string& name, uint32_t value) {
+    rig.registry.Put(reg::kHkeyCurrentUser, ToUtf8(kRequestUserPath), name, reg::kRegDword,
+                     std::string(reinterpret_cast<const char*>(&value), sizeof(value)));
+}
+
+void PutOutputValue(Rig& rig, const std::string& name, const std::string& text) {
+    rig.registry.Put(kOutputUserRoot, ToUtf8(kOutputUserPath), name, reg::kRegSz, text + '\0');
+}
+
+// A balance asked by the timer: the request goes out while the port is open, the reply is typed as the value the
+// pattern keeps and logged, a reply that does not come gives one balloon and a log row; the timer pauses while the
+// device is away and goes on when it is back.
+TEST(frmTerminalRequests, ABalanceAskedByTheTimer) {
+    Rig rig;
+    PutOutputValue(rig, "Extract", "^S S +(\\S+)");
+    PutOutputValue(rig, "LogFile", "C:\\logs\\scale.csv");
+    PutRequestValue(rig, "Command", "SI\\r\\n");
+    PutRequestNumber(rig, "Interval", 1000);
+    rig.terminal.Form_Load();
+    ASSERT_TRUE(rig.form.message_boxes.empty()) << ToUtf8(rig.form.message_boxes[0].prompt);
+    ASSERT_TRUE(rig.request_interval_timer.pending) << "the port opened: the timer runs";
+
+    rig.request_interval_timer.Fire();
+    EXPECT_EQ(rig.comm.device.transmitted[1], "SI\r\n");
+    rig.comm.Receive("S S      12.345 g\r\n");
+    EXPECT_EQ(rig.keys.texts, std::vector<Text>{u"12.345\r"});
+    rig.request_interval_timer.Fire();
+    rig.reply_timer.Fire();
+    EXPECT_EQ(rig.Balloons(), std::vector<std::string>{"No reply from COM1"});
+    const std::string file = rig.log_files.files[u"C:\\logs\\scale.csv"];
+    EXPECT_NE(file.find(",COM1,S S      12.345 g\\r\\n,12.345\\r,typed\r\n"), std::string::npos) << file;
+    EXPECT_NE(file.find(",COM1,,,no reply\r\n"), std::string::npos) << file;
+
+    rig.comm.device.Unplug(1);
+    EXPECT_FALSE(rig.request_interval_timer.pending) << "the device is away: the timer pauses";
+    rig.comm.device.Plug(1, false);
+    rig.comm.timer.Fire();
+    EXPECT_TRUE(rig.request_interval_timer.pending) << "the port reopened: the timer goes on";
+}
+
+// "Request Reading" is in the menu, and makes a request, only while there is a Command; a port the user closed
+// is named in a balloon, not a box.
+TEST(frmTerminalRequests, RequestReadingInTheMenu) {
+    for (const bool command : {false, true}) {
+        const std::string label = command ? "with a command" : "without one";
+        Rig rig;
+        if (command) {
+            PutRequestValue(rig, "Command", "P\\r");
+        }
+        rig.terminal.Form_Load();
+        rig.menu.choice = mmRequestReading;
+        rig.TrayMouse(kRightUp);
+        const auto& items = rig.menu.items;
+        const auto item =
+            std::find_if(items.begin(), items.end(), [](const auto& i) { return i.id == mmRequestReading; });
+        ASSERT_NE(item, items.end());
+        EXPECT_EQ(item->visible, command) << label;
+        EXPECT_EQ(rig.comm.device.transmitted[1], command ? "P\r" : "") << label;
+        std::vector<std::string> captions;
+        for (const auto& shown : items) {
+            if (shown.visible) {
+                captions.push_back(ToUtf8(shown.caption));
+            }
+        }
+        // The first items keep their places; what came later goes between About and the line above Exit.
+        std::vector<std::string> expected = {"CommPort Properties", "Run at Start Windows", "-", "About",
+                                             "Monitor\u2026"};
+        if (command) {
+            expected.push_back("Request Reading");
+        }
+        expected.insert(expected.end(), {"-", "Exit"});
+        EXPECT_EQ(captions, expected) << label;
+
+        rig.comm.SetPortOpen(false);
+        rig.TrayMouse(kRightUp);
+        EXPECT_EQ(rig.Balloons(), command ? std::vector<std::string>{"COM1 is not open"} : std::vector<std::string>{})
+            << label;
+        EXPECT_TRUE(rig.form.message_boxes.empty()) << label;
+    }
+}
+
+// A hotkey another program holds is named with the refused values at start; everything else works.
+TEST(frmTerminalRequests, AHotkeyAnotherProgramHoldsIsNamedAtStart) {
+    Rig rig;
+    PutRequestValue(rig, "Command", "P\\r");
+    PutRequestValue(rig, "Hotkey", "F9");
+    rig.hotkey_board.HoldElsewhere(ParseHotkey(u"F9").value());
+    rig.terminal.Form_Load();
+    ASSERT_EQ(rig.form.message_boxes.size(), 1u);
+    EXPECT_NE(rig.form.message_boxes[0].prompt.find(u"Hotkey: another program holds F9"), Text::npos)
+        << ToUtf8(rig.form.message_boxes[0].prompt);
+    rig.terminal.mmRequestReading_Click();
+    EXPECT_EQ(rig.comm.device.transmitted[1], "P\r");
+}
+
 TEST(frmTerminalUnload, ClosesThePortAndNeverCancels) {
     Rig rig;
     rig.terminal.Form_Load();
@@ -237,8 +340,6 @@ TEST(frmTerminalUnload, ClosesThePortAndNeverCancels) {
         EXPECT_FALSE(rig.comm.PortOpen());
     }
 }
-
-constexpr uint32_t kLeftDown = 513, kLeftUp = 514, kRightDown = 516, kRightUp = 517;
 
 const std::string kRunPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
@@ -308,17 +409,6 @@ TEST(frmTerminalMenu, EachItemRunsItsCommand) {
             EXPECT_EQ(rig.shell.icons.empty(), c.exited) << label;
         }
     }
-}
-
-// The menu keeps its first items in their places; what came later goes between About and the line above Exit.
-TEST(frmTerminalMenu, ItemsInTheirOrder) {
-    Rig rig;
-    std::vector<Text> captions;
-    for (const FakePopupMenu::Item& item : rig.menu.items) {
-        captions.push_back(item.caption);
-    }
-    EXPECT_EQ(captions, (std::vector<Text>{u"CommPort Properties", u"Run at Start Windows", u"-", u"About",
-                                           u"Monitor\u2026", u"-", u"Exit"}));
 }
 
 // There is one Monitor at a time: choosing it again brings the open one to the front, a closed one opens anew,

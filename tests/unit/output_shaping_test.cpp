@@ -1,21 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <regex>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "core/output_pipeline.h"
 #include "core/output_records.h"
 #include "core/output_settings.h"
-#include "core/output_settings_reload.h"
 #include "core/text_decoder.h"
 #include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_clock.h"
 #include "fakes/fake_code_pages.h"
-#include "fakes/fake_registry.h"
-#include "fakes/fake_registry_watch.h"
 #include "fakes/fake_timer.h"
 
 namespace corvanta {
@@ -130,7 +124,8 @@ std::vector<Text> TypedFor(const OutputSettings& settings, const std::vector<std
     FakeAnsiCodePage ansi;
     FakeCodePages code_pages;
     FakeTimer timer;
-    OutputPipeline pipeline(ansi, code_pages, timer);
+    FakeClock clock;
+    OutputPipeline pipeline(ansi, code_pages, timer, clock);
     pipeline.SetSettings(settings);
     std::vector<Text> typed;
     for (const std::string& read : reads) {
@@ -221,7 +216,8 @@ TEST(OutputPipeline, NewSettingsFromTheRecordAfterTheLineEnd) {
             FakeAnsiCodePage ansi;
             FakeCodePages code_pages;
             FakeTimer timer;
-            OutputPipeline pipeline(ansi, code_pages, timer);
+            FakeClock clock;
+            OutputPipeline pipeline(ansi, code_pages, timer, clock);
             pipeline.SetSettings(c.before_in_utf8 ? utf8 : OutputSettings());
             Text typed = TypedOf(pipeline.Receive("a"));
             pipeline.SetSettings(c.settings);
@@ -240,52 +236,230 @@ TEST(OutputPipeline, NewSettingsFromTheRecordAfterTheLineEnd) {
     }
 }
 
-std::string Shown(const std::vector<std::vector<RecordPart>>& outputs) {
+// A part as the tables write it: what came, what is typed, and where the record ends its row, as
+// "status: received | typed" with the log's escapes.
+struct Part {
+    Text received;
+    Text typed;
+    std::string row{};  // empty: the record goes on
+    bool operator==(const Part&) const = default;
+};
+
+Part Seen(const RecordPart& part) {
+    if (!part.end) {
+        return {part.received, part.typed, ""};
+    }
+    std::string row =
+        ToUtf8(StatusText(part.end->status)) + ": " + ToUtf8(part.end->received) + " | " + ToUtf8(part.end->typed);
+    // Rows of thousands of characters are compared by their status alone.
+    if (row.size() > 200) {
+        row = ToUtf8(StatusText(part.end->status)) + ":";
+    }
+    return {part.received, part.typed, row};
+}
+
+std::string Shown(const std::vector<std::vector<Part>>& outputs) {
     std::string shown;
-    for (const std::vector<RecordPart>& output : outputs) {
+    for (const std::vector<Part>& output : outputs) {
         shown += "{";
-        for (const RecordPart& record : output) {
-            shown += Shown(std::vector<Text>{record.received, record.typed}) + (record.ends ? " ends " : " ");
+        for (const Part& part : output) {
+            shown +=
+                Shown(std::vector<Text>{part.received, part.typed}) + (part.row.empty() ? " " : " (" + part.row + ") ");
         }
         shown += "}";
     }
     return shown;
 }
 
+// A read, or one of these.
+const std::string kGap = "(gap)";
+const std::string kLater = "(600 ms later)";
+
+// What the pipeline made of each read and pause, over the ANSI code page or UTF-8.
+std::vector<std::vector<Part>> PartsFor(const OutputSettings& settings, const std::vector<std::string>& reads) {
+    FakeAnsiCodePage ansi;
+    FakeCodePages code_pages;
+    FakeTimer timer;
+    FakeClock clock;
+    OutputPipeline pipeline(ansi, code_pages, timer, clock);
+    pipeline.SetSettings(settings);
+    std::vector<std::vector<Part>> outputs;
+    for (const std::string& read : reads) {
+        if (read == kLater) {
+            clock.Advance(600);
+            continue;
+        }
+        std::vector<Part> parts;
+        for (const RecordPart& part : read == kGap ? pipeline.GapElapsed() : pipeline.Receive(read)) {
+            parts.push_back(Seen(part));
+        }
+        outputs.push_back(std::move(parts));
+    }
+    return outputs;
+}
+
 // The relay sees records: each read or pause gives the records' parts in order, each with what came for it, what
-// is typed for it, and whether the record ended there (a line end, or the gap after a record that began).
+// is typed for it, and where the record ended (a line end, or the gap after a record that began) its row: the
+// record's bytes with the escapes (its line end included), what was typed for it in all.
 TEST(OutputPipeline, RecordsOfEachReadAndPause) {
-    const std::string kGap = "(gap)";
+    OutputSettings utf8;
+    utf8.code_page = kUtf8CodePage;
     const struct {
         const char* label;
         OutputSettings settings;
         std::vector<std::string> reads;  // kGap: the record gap passes
-        std::vector<std::vector<RecordPart>> records;
+        std::vector<std::vector<Part>> parts;
     } cases[] = {
-        {"a scan", {}, {"12\r\n"}, {{{u"12", u"12\r", true}}}},
-        {"a scan in two reads", {}, {"1", "2\r"}, {{{u"1", u"1", false}}, {{u"2", u"2\r", true}}}},
-        {"two scans, the second open", {}, {"a\rb"}, {{{u"a", u"a\r", true}, {u"b", u"b", false}}}},
-        {"empty lines", {}, {"\r\n\n"}, {{{u"", u"\r", true}, {u"", u"\n", true}}}},
+        {"a scan", {}, {"12\r\n"}, {{{u"12", u"12\r", "typed: 12\\r\\n | 12\\r"}}}},
+        {"a scan in two reads", {}, {"1", "2\r"}, {{{u"1", u"1"}}, {{u"2", u"2\r", "typed: 12\\r | 12\\r"}}}},
+        {"two scans, the second open", {}, {"a\rb"}, {{{u"a", u"a\r", "typed: a\\r | a\\r"}, {u"b", u"b"}}}},
+        {"empty lines", {}, {"\r\n\n"}, {{{u"", u"\r", "typed: \\r\\n | \\r"}, {u"", u"\n", "typed: \\n | \\r"}}}},
         {"the gap ends a record",
          Shaping(u"", u"#"),
          {"ab", kGap, kGap},
-         {{{u"ab", u"ab", false}}, {{u"", u"#", true}}, {}}},
+         {{{u"ab", u"ab"}}, {{u"", u"#", "typed: ab | ab#"}}, {}}},
         {"a dropped control",
          Shaping(u"<", u">"),
          {"\x04x\r\x04\n"},
-         {{{u"\x04x", u"<x>\r", true}, {u"\x04", u"\n", true}}}},
+         {{{u"\x04x", u"<x>\r", "typed: \\x04x\\r | <x>\\r"}, {u"\x04", u"\n", "typed: \\x04\\n | \\r"}}}},
+        {"a CR LF split between reads: the LF is the first record's",
+         {},
+         {"a\r", "\nb\r"},
+         {{{u"a", u"a\r", "typed: a\\r | a\\r"}}, {{u"b", u"b\r", "typed: b\\r | b\\r"}}}},
+        {"binary noise in UTF-8 shows as its bytes",
+         utf8,
+         {"\xFF\xFE\"=1,\x1D\r"},
+         {{{u"\uFFFD\uFFFD\"=1,\x1D", u"\uFFFD\uFFFD\"=1,\r",
+            "typed: \\xFF\\xFE\"=1,\\x1D\\r | \uFFFD\uFFFD\"=1,\\r"}}}},
+        {"a character split between reads is in its record's bytes",
+         utf8,
+         {"x\xC3", "\xA9\r"},
+         {{{u"x", u"x"}}, {{u"\u00E9", u"\u00E9\r", "typed: x\u00E9\\r | x\u00E9\\r"}}}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::vector<Part>> parts = PartsFor(c.settings, c.reads);
+        EXPECT_TRUE(parts == c.parts) << c.label << ": " << Shown(c.reads) << " gave " << Shown(parts);
+    }
+}
+
+OutputSettings Holding(const char16_t* extract, uint32_t repeat_gap_ms = 0) {
+    OutputSettings settings;
+    settings.extract = ExtractPattern(extract);
+    settings.repeat_gap_ms = repeat_gap_ms;
+    return settings;
+}
+
+OutputSettings Holding(const char16_t* extract, Text prefix, Text suffix) {
+    OutputSettings settings = Holding(extract);
+    settings.prefix = std::move(prefix);
+    settings.suffix = std::move(suffix);
+    return settings;
+}
+
+// With Extract or RepeatGap set, a record is held until it ends and then typed as what the pattern keeps, shaped,
+// or not at all: no match, a repeat within the gap, more than Extract searches. A split CR LF's LF belongs to a
+// record that typed nothing, and types nothing either.
+TEST(OutputPipeline, HeldRecords) {
+    const std::string longest(kMaxSearchedRecord, '7');
+    const struct {
+        const char* label;
+        OutputSettings settings;
+        std::vector<std::string> reads;  // kGap: the record gap passes; kLater: the clock moves on
+        std::vector<std::vector<Part>> parts;
+    } cases[] = {
+        {"the value of a balance's record",
+         Holding(u"^S S +(\\S+)"),
+         {"S S      12.345 g\r\n"},
+         {{{u"S S      12.345 g", u"12.345\r", "typed: S S      12.345 g\\r\\n | 12.345\\r"}}}},
+        {"shaped around the value",
+         Holding(u"^S S +(\\S+)", u"<", u">"),
+         {"S S   1.5 g\r"},
+         {{{u"S S   1.5 g", u"<1.5>\r", "typed: S S   1.5 g\\r | <1.5>\\r"}}}},
+        {"nothing is typed before the record ends",
+         Holding(u"^S S +(\\S+)"),
+         {"S S   1", "2.5 g\r\n"},
+         {{{u"S S   1", u""}}, {{u"2.5 g", u"12.5\r", "typed: S S   12.5 g\\r\\n | 12.5\\r"}}}},
+        {"no match types nothing, not even the line end",
+         Holding(u"^S S +(\\S+)"),
+         {"S D   12.341 g\r\nS I\r\n"},
+         {{{u"S D   12.341 g", u"", "no match: S D   12.341 g\\r\\n | "}, {u"S I", u"", "no match: S I\\r\\n | "}}}},
+        {"the gap ends a held record: the suffix, no line end",
+         Holding(u"^ST,([-+][0-9.]+)", u"", u"#"),
+         {"ST,+00012.34  g", kGap},
+         {{{u"ST,+00012.34  g", u""}}, {{u"", u"+00012.34#", "typed: ST,+00012.34  g | +00012.34#"}}}},
+        {"a repeat within the gap, then the same again after it",
+         Holding(u"", 500),
+         {"TAG1\rTAG1\rTAG2\r", kLater, "TAG2\r"},
+         {{{u"TAG1", u"TAG1\r", "typed: TAG1\\r | TAG1\\r"},
+           {u"TAG1", u"", "repeat: TAG1\\r | "},
+           {u"TAG2", u"TAG2\r", "typed: TAG2\\r | TAG2\\r"}},
+          {{u"TAG2", u"TAG2\r", "typed: TAG2\\r | TAG2\\r"}}}},
+        {"the longest record Extract searches, and one more character",
+         Holding(u"(7+)"),
+         {longest + "\r", longest + "7\r", "77\r"},
+         {{{Text(longest.begin(), longest.end()), Text(longest.begin(), longest.end()) + u"\r", "typed:"}},
+          {{Text(longest.size() + 1, u'7'), u"", "too long:"}},
+          {{u"77", u"77\r", "typed: 77\\r | 77\\r"}}}},
+        {"the LF of a CR LF split after a record that typed nothing",
+         Holding(u"^S S +(\\S+)"),
+         {"S D 1 g\r", "\nS S 2 g\r", "\n"},
+         {{{u"S D 1 g", u"", "no match: S D 1 g\\r | "}}, {{u"S S 2 g", u"2\r", "typed: S S 2 g\\r | 2\\r"}}, {}}},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::vector<Part>> parts = PartsFor(c.settings, c.reads);
+        EXPECT_TRUE(parts == c.parts) << c.label << ": " << Shown(c.reads).substr(0, 200) << " gave "
+                                      << Shown(parts).substr(0, 400);
+    }
+}
+
+// A record without a line end of any length costs a bounded amount: held, it is too long and its row shows its
+// start and how much more came; streamed, it is typed as it comes.
+TEST(OutputPipeline, AMegabyteWithoutALineEnd) {
+    for (const bool holding : {true, false}) {
+        FakeAnsiCodePage ansi;
+        FakeCodePages code_pages;
+        FakeTimer timer;
+        FakeClock clock;
+        OutputPipeline pipeline(ansi, code_pages, timer, clock);
+        pipeline.SetSettings(holding ? Holding(u"\\d+") : OutputSettings());
+        const std::string read(64 * 1024, '5');
+        size_t typed = 0;
+        for (int i = 0; i < 16; ++i) {
+            typed += TypedOf(pipeline.Receive(read)).size();
+        }
+        const std::vector<RecordPart> end = pipeline.GapElapsed();
+        const std::string label = holding ? "held" : "streamed";
+        ASSERT_EQ(end.size(), 1u) << label;
+        ASSERT_TRUE(end[0].end.has_value()) << label;
+        EXPECT_EQ(end[0].end->status, holding ? RecordStatus::kTooLong : RecordStatus::kTyped) << label;
+        EXPECT_EQ(typed, holding ? 0u : 16 * read.size()) << label;
+        const Text more = u"\u2026(+" + AsciiText(std::to_string(16 * read.size() - kMaxShownBytes)) + u" bytes)";
+        EXPECT_EQ(end[0].end->received, Text(kMaxShownBytes, u'5') + more) << label;
+        EXPECT_LE(end[0].end->typed.size(), kMaxShownBytes + 40) << label;
+    }
+}
+
+// The LF of a CR LF split between reads is typed as its CR was, whatever the settings became in between: a LineEnd
+// changed there types no second line end.
+TEST(OutputPipeline, SettingsChangedWithinASplitCrLf) {
+    const struct {
+        const char* label;
+        std::optional<Text> before, after;
+        Text first, second;
+    } cases[] = {
+        {"tab, then enter", u"\t", std::nullopt, u"a\t", u"b\r"},
+        {"enter, then tab", std::nullopt, u"\t", u"a\r", u"b\t"},
     };
     for (const auto& c : cases) {
         FakeAnsiCodePage ansi;
         FakeCodePages code_pages;
         FakeTimer timer;
-        OutputPipeline pipeline(ansi, code_pages, timer);
-        pipeline.SetSettings(c.settings);
-        std::vector<std::vector<RecordPart>> records;
-        for (const std::string& read : c.reads) {
-            records.push_back(read == kGap ? pipeline.GapElapsed() : pipeline.Receive(read));
-        }
-        EXPECT_TRUE(records == c.records) << c.label << ": " << Shown(c.reads) << " gave " << Shown(records);
+        FakeClock clock;
+        OutputPipeline pipeline(ansi, code_pages, timer, clock);
+        pipeline.SetSettings(Shaping(u"", u"", c.before));
+        EXPECT_EQ(TypedOf(pipeline.Receive("a\r")), c.first) << c.label;
+        pipeline.SetSettings(Shaping(u"", u"", c.after));
+        EXPECT_EQ(TypedOf(pipeline.Receive("\nb\r")), c.second) << c.label;
     }
 }
 
@@ -295,7 +469,8 @@ TEST(OutputPipeline, RecordGapOnTheTimer) {
     FakeAnsiCodePage ansi;
     FakeCodePages code_pages;
     FakeTimer timer;
-    OutputPipeline pipeline(ansi, code_pages, timer);
+    FakeClock clock;
+    OutputPipeline pipeline(ansi, code_pages, timer, clock);
 
     EXPECT_EQ(TypedOf(pipeline.Receive("plain")), u"plain");
     EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"") << "no suffix";
@@ -331,7 +506,8 @@ TEST(OutputPipeline, OutputEncoding) {
     FakeAnsiCodePage ansi;
     FakeCodePages code_pages;
     FakeTimer timer;
-    OutputPipeline pipeline(ansi, code_pages, timer);
+    FakeClock clock;
+    OutputPipeline pipeline(ansi, code_pages, timer, clock);
     EXPECT_EQ(pipeline.CodePage(), &ansi) << "by default";
     const struct {
         uint32_t encoding;
@@ -364,195 +540,6 @@ TEST(OutputPipeline, OutputEncoding) {
             EXPECT_EQ(now, before) << label;
             pipeline.Receive("\r");
         }
-    }
-}
-
-void PutString(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, std::string text) {
-    registry.Put(root, ToUtf8(path), name, reg::kRegSz, text + '\0');
-}
-
-void PutDword(FakeRegistry& registry, RegKey root, const char16_t* path, const std::string& name, uint32_t value) {
-    registry.Put(root, ToUtf8(path), name, reg::kRegDword,
-                 std::string(reinterpret_cast<const char*>(&value), sizeof(value)));
-}
-
-// The policy's value wins over the user's; a value that does not parse keeps its default and is named with why.
-TEST(OutputSettingsReader, PolicyOverUserAndRefusedValues) {
-    FakeAnsiCodePage ansi;
-    FakeCodePages code_pages;
-    FakeRegistry registry;
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "Suffix", "user");
-    PutString(registry, kOutputPolicyRoot, kOutputPolicyPath, "Suffix", "policy\\t");
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "LineEnd", "TAB");
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "ControlCharacters", "\\x1d=|;\\x04=;");
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "Encoding", "932");
-    PutDword(registry, kOutputUserRoot, kOutputUserPath, "KeyDelay", 5);
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "scancode");
-    PutDword(registry, kOutputPolicyRoot, kOutputPolicyPath, "RecordGap", 40);
-    PutDword(registry, kOutputUserRoot, kOutputUserPath, "RecordGap", 70);
-    const OutputSettingsRead read = ReadOutputSettings(registry, ansi, code_pages);
-    EXPECT_TRUE(read.refused.empty()) << ToUtf8(RefusalMessage(read.refused));
-    OutputSettings expected = Gs1Map();
-    expected.suffix = u"policy\t";
-    expected.line_end = u"\t";
-    expected.code_page = 932;
-    expected.key_delay_ms = 5;
-    expected.key_mode = KeyMode::kScanCode;
-    expected.record_gap_ms = 40;
-    EXPECT_TRUE(read.settings == expected);
-    EXPECT_EQ(registry.OpenKeyCount(), 0u);
-
-    const struct {
-        const char* name;
-        bool dword;
-        std::string text;
-        uint32_t number = 0;
-        size_t bytes = 4;  // of a REG_DWORD
-    } refused[] = {
-        {"Prefix", true, "", 1},
-        {"Suffix", false, "a\\qb"},
-        {"LineEnd", false, "\\x4"},
-        {"ControlCharacters", false, "dorp"},
-        {"ControlCharacters", false, "\\r=x"},
-        {"ControlCharacters", false, "a=b"},
-        {"ControlCharacters", false, "\\x1d=1;\\x1D=2"},
-        {"Encoding", false, "1234"},
-        {"Encoding", false, "utf-16"},
-        {"Encoding", false, "99999999999"},
-        {"KeyDelay", false, "5"},
-        {"KeyDelay", true, "", 100000},
-        {"KeyMode", false, "fast"},
-        {"RecordGap", true, "", 0},
-        {"KeyDelay", true, "", 0, 8},
-    };
-    for (const auto& c : refused) {
-        FakeRegistry user;
-        if (c.dword) {
-            user.Put(kOutputUserRoot, ToUtf8(kOutputUserPath), c.name, reg::kRegDword,
-                     std::string(reinterpret_cast<const char*>(&c.number), sizeof(c.number)).append(c.bytes - 4, '\0'));
-        } else {
-            PutString(user, kOutputUserRoot, kOutputUserPath, c.name, c.text);
-        }
-        const OutputSettingsRead result = ReadOutputSettings(user, ansi, code_pages);
-        const std::string label = std::string(c.name) + "=" + (c.dword ? std::to_string(c.number) : c.text) +
-                                  (c.bytes != 4 ? " in " + std::to_string(c.bytes) + " bytes" : "");
-        ASSERT_EQ(result.refused.size(), 1u) << label;
-        EXPECT_EQ(ToUtf8(result.refused[0].name), c.name) << label;
-        EXPECT_FALSE(result.refused[0].reason.empty()) << label;
-        if (c.dword) {
-            EXPECT_EQ(result.refused[0].reason.find(u"not REG_DWORD"), Text::npos)
-                << label << ": a REG_DWORD is not refused as another type: " << ToUtf8(result.refused[0].reason);
-        }
-        EXPECT_TRUE(result.settings == OutputSettings()) << label << ": the default stays";
-    }
-
-    // A policy's value that does not parse gives the default, not the user's value it was meant to override.
-    for (const RegKey policy_root : {kOutputPolicyRoot, kOutputUserPolicyRoot}) {
-        const std::string label = policy_root == kOutputPolicyRoot ? "computer policy" : "user policy";
-        FakeRegistry both;
-        PutString(both, kOutputUserRoot, kOutputUserPath, "KeyMode", "unicode");
-        PutString(both, policy_root, kOutputPolicyPath, "KeyMode", "fast");
-        const OutputSettingsRead result = ReadOutputSettings(both, ansi, code_pages);
-        ASSERT_EQ(result.refused.size(), 1u) << label;
-        EXPECT_EQ(ToUtf8(result.refused[0].name), "KeyMode (policy)") << label;
-        EXPECT_EQ(result.settings.key_mode, KeyMode::kLayout) << label;
-    }
-}
-
-// The values are handed on at start and again after every change, from the next scan on, without a restart. The
-// refused ones are named at start by the caller, and after a change only when something new is refused.
-TEST(OutputSettingsReload, FollowsChangesAndNamesNewRefusalsOnce) {
-    FakeAnsiCodePage ansi;
-    FakeCodePages code_pages;
-    FakeRegistry registry;
-    FakeRegistryWatch watch;
-    std::vector<OutputSettings> applied;
-    std::vector<Text> told;
-    OutputSettingsReload reload(
-        registry, ansi, code_pages, watch, [&applied](const OutputSettings& settings) { applied.push_back(settings); },
-        [&told](TextView message) { told.emplace_back(message); });
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "Suffix", "\\t#");
-    PutString(registry, kOutputUserRoot, kOutputUserPath, "KeyMode", "fast");
-    const std::optional<Text> at_start = reload.Start();
-    ASSERT_TRUE(at_start.has_value());
-    EXPECT_NE(at_start->find(u"KeyMode"), Text::npos) << ToUtf8(*at_start);
-    ASSERT_EQ(watch.keys.size(), 3u) << "the user's own, the user's policy and the computer's policy";
-    ASSERT_EQ(applied.size(), 1u);
-    EXPECT_EQ(applied[0].suffix, u"\t#");
-
-    const struct {
-        const char* change;
-        const char* name;
-        const char* value;
-        size_t told;  // messages so far
-    } changes[] = {
-        {"a good value", "LineEnd", "none", 0},
-        {"the same refusal", "Prefix", ">", 0},
-        {"a new refusal", "Encoding", "utf-16", 1},
-        {"one of two mended: the other is named again", "Encoding", "utf-8", 2},
-        {"all mended", "KeyMode", "layout", 2},
-    };
-    for (const auto& c : changes) {
-        PutString(registry, kOutputUserRoot, kOutputUserPath, c.name, c.value);
-        watch.Change();
-        EXPECT_EQ(told.size(), c.told) << c.change;
-    }
-    ASSERT_EQ(told.size(), 2u);
-    EXPECT_NE(told[0].find(u"Encoding"), Text::npos) << ToUtf8(told[0]);
-    EXPECT_EQ(told[1].find(u"Encoding"), Text::npos) << ToUtf8(told[1]);
-    EXPECT_NE(told[1].find(u"KeyMode"), Text::npos) << ToUtf8(told[1]);
-    EXPECT_EQ(applied.size(), 6u);
-    EXPECT_EQ(applied.back().line_end, Text());
-    EXPECT_EQ(applied.back().prefix, u">");
-    EXPECT_EQ(applied.back().key_mode, KeyMode::kLayout);
-}
-
-std::string ReadSourceFile(const std::string& path) {
-    std::ifstream file(std::string(CORVANTA_SOURCE_DIR) + "/" + path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::set<std::string> Matches(const std::string& text, const std::string& pattern) {
-    std::set<std::string> found;
-    const std::regex expression(pattern);
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), expression); it != std::sregex_iterator(); ++it) {
-        found.insert((*it)[1]);
-    }
-    return found;
-}
-
-// Administrators see the values through the policy template: every policy sets a value the program reads under
-// its policy key, for the computer and for users, every value it reads has a policy, and every text the template
-// names is in its language file.
-TEST(OutputPolicyTemplate, MatchesTheValuesRead) {
-    const std::string admx = ReadSourceFile("packaging/policy/Corvanta.admx");
-    const std::string adml = ReadSourceFile("packaging/policy/en-US/Corvanta.adml");
-    ASSERT_FALSE(admx.empty());
-    ASSERT_FALSE(adml.empty());
-    std::set<std::string> read;
-    for (const char16_t* name : kOutputValueNames) {
-        read.insert(ToUtf8(name));
-    }
-    EXPECT_EQ(Matches(admx, R"re(valueName="([^"]*)")re"), read);
-    EXPECT_EQ(Matches(admx, R"re(<policy name="([^"]*)")re"), read);
-    EXPECT_EQ(Matches(admx, R"re(key="([^"]*)")re"), std::set<std::string>{ToUtf8(kOutputPolicyPath)});
-    EXPECT_EQ(Matches(admx, R"re(class="([^"]*)")re"), std::set<std::string>{"Both"})
-        << "the policy key is read under HKLM, then HKCU";
-    // Imported on its own (Intune, a new central store), it may name nothing from another template.
-    EXPECT_EQ(admx.find("<using"), std::string::npos) << "the template uses another template's namespace";
-    const std::set<std::string> supported = Matches(admx, R"re(<definition name="([^"]*)")re");
-    for (const std::string& ref : Matches(admx, R"re(<supportedOn ref="([^"]*)")re")) {
-        EXPECT_TRUE(supported.count(ref)) << "supportedOn " << ref << " is not defined in the template";
-    }
-    const std::set<std::string> strings = Matches(adml, R"re(<string id="([^"]*)")re");
-    for (const std::string& id : Matches(admx, R"re(\$\(string\.([^)]*)\))re")) {
-        EXPECT_TRUE(strings.count(id)) << "string " << id << " is missing from the language file";
-    }
-    const std::set<std::string> presentations = Matches(adml, R"re(<presentation id="([^"]*)")re");
-    for (const std::string& id : Matches(admx, R"re(\$\(presentation\.([^)]*)\))re")) {
-        EXPECT_TRUE(presentations.count(id)) << "presentation " << id << " is missing from the language file";
     }
 }
 

@@ -282,6 +282,21 @@ TEST(RecordLog, TheOldestRowsGoBeyondTheBound) {
     EXPECT_EQ(file.find(",COM3,2,,typed\r\n"), std::string::npos);
 }
 
+// Attached to the journal, the log writes a row once its status has settled, whether it came settled or waiting.
+TEST(RecordLog, WritesTheJournalsSettledRows) {
+    LogRig rig;
+    RecordJournal journal;
+    journal.Attach(rig.log);
+    const RecordJournal::RowId waiting = journal.Add(Row(u"1\\r", u"1\\r", RecordStatus::kWaiting));
+    journal.Add(Row(u"S D\\r", u"", RecordStatus::kNoMatch));
+    journal.Add(Row(u"", u"", RecordStatus::kNoReply));
+    const std::string time = "2026-12-07T14:03:22.512+01:00";
+    EXPECT_EQ(rig.File(), kHeader + time + ",COM3,S D\\r,,no match\r\n" + time + ",COM3,,,no reply\r\n");
+    journal.Change(waiting, Row(u"1\\r", u"1\\r", RecordStatus::kHeld));
+    EXPECT_EQ(rig.File(), kHeader + time + ",COM3,S D\\r,,no match\r\n" + time + ",COM3,,,no reply\r\n" + time +
+                              ",COM3,1\\r,1\\r,held\r\n");
+}
+
 // No path: no log, and rows that waited for a file go with it; a new path takes the waiting rows.
 TEST(RecordLog, ChangingThePath) {
     FakeEnvironment environment;

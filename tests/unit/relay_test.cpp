@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "core/record_journal.h"
 #include "core/typing_queue.h"
 #include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_clock.h"
 #include "fakes/fake_code_pages.h"
 #include "fakes/fake_focus_window.h"
 #include "fakes/fake_keystroke_sender.h"
@@ -61,13 +63,15 @@ struct RelayRig {
     FakeTimer record_gap_timer;
     std::vector<Text> reports;
     std::function<void()> while_report_open;
+    FakeClock clock;
+    RecordJournal journal;
     TypingQueue queue{keys, focus, typing_timer, [this](TextView message) {
                           reports.emplace_back(message);
                           if (while_report_open) {
                               while_report_open();
                           }
                       }};
-    Relay relay{comm, queue, ansi, code_pages, record_gap_timer};
+    Relay relay{comm, queue, ansi, code_pages, record_gap_timer, clock, journal};
 };
 
 // Every OnComm reads the whole buffer once and types it as one text, in the ANSI code page.
@@ -235,6 +239,106 @@ TEST(Relay, APauseWhileBytesWaitForTheirConversion) {
         rig.DrainTyping();
         EXPECT_EQ(ToUtf8(rig.Typed()), c.typed) << c.label;
     }
+}
+
+// The journal's rows as a listener sees them: "added" or "changed", the status, the port, received | typed.
+struct Rows : RecordJournal::Listener {
+    void RowAdded(RecordJournal::RowId, const LogRow& row) override { Note("added", row); }
+    void RowChanged(RecordJournal::RowId, const LogRow& row) override { Note("changed", row); }
+    void Note(const std::string& what, const LogRow& row) {
+        seen.push_back(what + " " + ToUtf8(StatusText(row.status)) + " " + ToUtf8(row.port) + " " +
+                       ToUtf8(row.received) + " | " + ToUtf8(row.typed));
+        times.push_back(row.time);
+    }
+    std::vector<std::string> seen;
+    std::vector<LocalTime> times;
+};
+
+// Every record that ends gets its row: waiting while its text is in the queue, then typed, or held when it had to
+// wait for a window of higher integrity; one that types nothing is settled at once. Every record, typed or not, ends
+// the wait of a request.
+TEST(Relay, EveryRecordGetsARow) {
+    OutputSettings balance;
+    balance.extract = ExtractPattern(u"^S S +(\\S+)");
+    const struct {
+        const char* label;
+        OutputSettings settings;
+        bool elevated;  // a window of higher integrity has the focus until the drain
+        std::vector<std::string> reads;
+        std::vector<std::string> rows;   // before the drain
+        std::vector<std::string> later;  // after it
+    } cases[] = {
+        {"typed at once",
+         {},
+         false,
+         {"12\r\n3", "4\r"},
+         {"added waiting COM1 12\\r\\n | 12\\r", "changed typed COM1 12\\r\\n | 12\\r",
+          "added waiting COM1 34\\r | 34\\r", "changed typed COM1 34\\r | 34\\r"},
+         {}},
+        {"held for an elevated window",
+         {},
+         true,
+         {"12\r"},
+         {"added waiting COM1 12\\r | 12\\r"},
+         {"changed held COM1 12\\r | 12\\r"}},
+        {"nothing to type",
+         balance,
+         false,
+         {"S D 1 g\r", "S S 2 g\r"},
+         {"added no match COM1 S D 1 g\\r | ", "added waiting COM1 S S 2 g\\r | 2\\r",
+          "changed typed COM1 S S 2 g\\r | 2\\r"},
+         {}},
+    };
+    for (const auto& c : cases) {
+        RelayRig rig;
+        Rows rows;
+        rig.journal.Attach(rows);
+        int records = 0;
+        rig.relay.SetOnRecord([&records] { ++records; });
+        rig.relay.SetSettings(c.settings);
+        rig.focus.elevated = c.elevated;
+        for (const std::string& read : c.reads) {
+            rig.comm.Receive(read);
+            rig.clock.Advance(10);
+        }
+        EXPECT_EQ(rows.seen, c.rows) << c.label;
+        rows.seen.clear();
+        rig.focus.elevated = false;
+        rig.DrainTyping();
+        EXPECT_EQ(rows.seen, c.later) << c.label;
+        EXPECT_EQ(records, static_cast<int>(c.reads.size())) << c.label;
+        ASSERT_FALSE(rows.times.empty()) << c.label;
+        EXPECT_EQ(rows.times[0], FakeClock().now) << c.label << ": the row's time is when the record ended";
+    }
+}
+
+// Beyond the records the queue takes, the rest of a read waits in the relay with its records' ends, and the port
+// waits behind it; every row settles once its text is typed, in order.
+TEST(Relay, RecordsBeyondTheQueuesLimitWaitInOrder) {
+    RelayRig rig;
+    size_t typed_rows = 0;
+    struct Count : RecordJournal::Listener {
+        explicit Count(size_t& typed) : typed_(typed) {}
+        void RowAdded(RecordJournal::RowId, const LogRow&) override {}
+        void RowChanged(RecordJournal::RowId, const LogRow& row) override {
+            typed_ += row.status == RecordStatus::kTyped;
+        }
+        size_t& typed_;
+    } count(typed_rows);
+    rig.journal.Attach(count);
+    rig.focus.own = true;
+    std::string many;
+    for (size_t i = 0; i < kTypingQueueRecordLimit + 2; ++i) {
+        many += "7\r";
+    }
+    rig.comm.Receive(many);
+    rig.comm.Receive("8\r");
+    EXPECT_EQ(rig.comm.InBufferCount(), 2u) << "the port is read while records wait in the relay";
+    rig.focus.own = false;
+    rig.DrainTyping();
+    rig.DrainTyping();
+    EXPECT_EQ(typed_rows, kTypingQueueRecordLimit + 3);
+    EXPECT_TRUE(rig.Typed() == Text(many.begin(), many.end()) + u"8\r") << "typed out of order or not whole";
 }
 
 // The settings reach both the shaping and the typing: the suffix at the end of a record, the key mode at once.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -275,6 +276,108 @@ TEST(TypingQueue, TextWaitsWhileAWindowThatMustNotGetItHasTheFocus) {
         rig.queue.Enqueue(u"x");
         EXPECT_EQ(rig.warnings.size(), 2u) << c.when;
     }
+}
+
+// Records' text, each with a mark at its end: the queue tells when all of a record's text has been typed, in order,
+// and whether any of it had to wait for a window of higher integrity (the text before a record's mark is its own,
+// however many calls brought it). What is typed at once is told at once.
+TEST(TypingQueue, MarksTellWhenARecordHasBeenTyped) {
+    const std::string kElevated = "(elevated)", kOwn = "(own window)", kNormal = "(normal)", kTick = "(tick)";
+    const struct {
+        const char* rule;
+        // Steps: a focus change, a tick, or "text|mark offsets" enqueued (marks numbered in order from 1).
+        std::vector<std::string> steps;
+        std::vector<std::string> told;   // "id typed" or "id held", in order, after all the steps and the drain
+        std::vector<size_t> told_after;  // how many were told after each enqueue and tick
+    } cases[] = {
+        {"typed at once", {"ab\rcd\r|3,6"}, {"1 typed", "2 typed"}, {2}},
+        {"a record's end with no text of its own", {"|0", "x|", "|0"}, {"1 typed", "2 typed"}, {1, 1, 2}},
+        {"longer than a block: told when its last block is typed",
+         {std::string(300, 'a') + "\r" + std::string(300, 'b') + "\r|301,602", kTick},
+         {"1 typed", "2 typed"},
+         {1, 2}},
+        {"waited for an elevated window",
+         {kElevated, "S S 1 g\r|8", kTick, kNormal, kTick, "S S 2 g\r|8"},
+         {"1 held", "2 typed"},
+         {0, 0, 1, 2}},
+        {"its first part waited, its end did not",
+         {kElevated, "12", kTick, kNormal, kTick, "3\r|2"},
+         {"1 held"},
+         {0, 0, 0, 1}},
+        {"our own window is not an elevated one", {kOwn, "a\r|2", kTick, kNormal, kTick}, {"1 typed"}, {0, 0, 1}},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        std::vector<std::string> told;
+        rig.queue.SetOnTyped(
+            [&told](uint64_t id, bool held) { told.push_back(std::to_string(id) + (held ? " held" : " typed")); });
+        uint64_t next_id = 1;
+        std::vector<size_t> told_after;
+        for (const std::string& step : c.steps) {
+            if (step == kElevated || step == kOwn || step == kNormal) {
+                rig.focus.elevated = step == kElevated;
+                rig.focus.own = step == kOwn;
+                continue;
+            }
+            if (step == kTick) {
+                if (rig.timer.Pending()) {
+                    rig.timer.Fire();
+                }
+            } else {
+                const size_t bar = std::min(step.find('|'), step.size());
+                const Text text(step.begin(), step.begin() + static_cast<ptrdiff_t>(bar));
+                std::vector<TypingQueue::Mark> marks;
+                for (size_t at = bar + 1; at < step.size();) {
+                    const size_t comma = std::min(step.find(',', at), step.size());
+                    marks.push_back({std::stoul(step.substr(at, comma - at)), next_id++});
+                    at = comma + 1;
+                }
+                const TypingQueue::Kept kept = rig.queue.Enqueue(text, marks);
+                EXPECT_EQ(kept.units, text.size()) << c.rule;
+                EXPECT_EQ(kept.marks, marks.size()) << c.rule;
+            }
+            told_after.push_back(told.size());
+        }
+        rig.Drain();
+        EXPECT_EQ(told, c.told) << c.rule;
+        EXPECT_EQ(told_after, c.told_after) << c.rule;
+    }
+}
+
+// Beyond 10,000 records waiting, a record's end waits with the caller and with it the text after it, said once;
+// the room handler offers them again once half have been typed.
+TEST(TypingQueue, TenThousandRecordsWaitAtMost) {
+    Rig rig;
+    rig.focus.own = true;
+    int room_calls = 0;
+    rig.queue.SetOnRoom([&room_calls] { ++room_calls; });
+    size_t typed_marks = 0;
+    rig.queue.SetOnTyped([&typed_marks](uint64_t, bool) { ++typed_marks; });
+    Text text;
+    std::vector<TypingQueue::Mark> marks;
+    for (uint64_t id = 1; id <= kTypingQueueRecordLimit + 1; ++id) {
+        text += u"7\r";
+        marks.push_back({text.size(), id});
+    }
+    text += u"8";
+    const TypingQueue::Kept kept = rig.queue.Enqueue(text, marks);
+    EXPECT_EQ(kept.marks, kTypingQueueRecordLimit);
+    EXPECT_EQ(kept.units, 2 * kTypingQueueRecordLimit + 2) << "the text of the record whose end waits goes in";
+    ASSERT_EQ(rig.warnings.size(), 1u);
+    EXPECT_NE(Narrow(rig.warnings[0]).find("10,000 records"), std::string::npos) << Narrow(rig.warnings[0]);
+
+    rig.focus.own = false;
+    for (int ticks = 0; room_calls == 0 && rig.timer.Pending(); ++ticks) {
+        rig.timer.Fire();
+    }
+    EXPECT_EQ(room_calls, 1);
+    EXPECT_GE(typed_marks, kTypingQueueRecordLimit / 2);
+    const TypingQueue::Kept rest =
+        rig.queue.Enqueue(TextView(text).substr(kept.units), std::vector<TypingQueue::Mark>{{0, 10001}});
+    EXPECT_EQ(rest.marks, 1u);
+    rig.Drain();
+    EXPECT_EQ(typed_marks, kTypingQueueRecordLimit + 1);
+    EXPECT_TRUE(rig.target.typed == text) << "typed out of order or not whole";
 }
 
 // With a key delay each character is its own call, one per tick of the delay; a surrogate pair stays whole.

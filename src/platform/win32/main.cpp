@@ -6,16 +6,20 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/identity.h"
+#include "common/serial_settings.h"
 #include "core/auto_start.h"
 #include "core/command_line.h"
 #include "core/frmTerminal.h"
-#include "core/output_settings_reload.h"
 #include "core/record_journal.h"
+#include "core/record_log.h"
 #include "core/relay.h"
+#include "core/request_scheduler.h"
 #include "core/serial_session.h"
+#include "core/settings_reload.h"
 #include "core/start_plan.h"
 #include "core/typing_queue.h"
 #include "platform/win32/instance_lock.h"
@@ -25,10 +29,13 @@
 #include "platform/win32/win32_ansi_code_page.h"
 #include "platform/win32/win32_app_info.h"
 #include "platform/win32/win32_clipboard.h"
+#include "platform/win32/win32_clock.h"
 #include "platform/win32/win32_code_pages.h"
 #include "platform/win32/win32_control_host.h"
 #include "platform/win32/win32_dialogs.h"
+#include "platform/win32/win32_environment.h"
 #include "platform/win32/win32_error.h"
+#include "platform/win32/win32_file_appender.h"
 #include "platform/win32/win32_focus_window.h"
 #include "platform/win32/win32_form_host.h"
 #include "platform/win32/win32_keystroke_sender.h"
@@ -40,6 +47,7 @@
 #include "platform/win32/win32_settings_store.h"
 #include "platform/win32/win32_shell_notify.h"
 #include "platform/win32/win32_spooler.h"
+#include "platform/win32/win32_system_hotkey.h"
 #include "platform/win32/win32_timer.h"
 #include "tray/TrayArea.h"
 
@@ -172,21 +180,52 @@ int Run(HINSTANCE instance) {
     // system refuses them or the focus is where keys must not go.
     Win32Timer typing_timer;
     TypingQueue queue(keys, focus, typing_timer, tell);
-    // The port's bytes through the output pipeline into the queue; the output values reach both as they change.
+    // Every record's row, for the log and anyone else who listens; the log's trouble is told in a balloon, so that
+    // nobody at a counter has to close a box.
+    const auto balloon = [&tray](TextView text, BalloonIcon icon) { tray.ShowBalloon(kAppTitle, text, icon); };
+    Win32Clock clock;
+    RecordJournal journal;
+    Win32FileAppender log_files;
+    Win32Timer log_retry_timer;
+    RecordLog log(log_files, log_retry_timer, [&balloon](const Text& text) { balloon(text, BalloonIcon::kWarning); });
+    journal.Attach(log);
+    // The port's bytes through the output pipeline into the queue, each record with its row.
     Win32Timer record_gap_timer;
     Win32CodePages code_pages;
-    Relay relay(comm, queue, ansi, code_pages, record_gap_timer);
+    Relay relay(comm, queue, ansi, code_pages, record_gap_timer, clock, journal);
+    // Requests for a reading: the menu item, the hotkey and the interval timer; any record ends the wait.
+    Win32Timer request_interval_timer;
+    Win32Timer reply_timer;
+    Win32SystemHotkey hotkey;
+    const auto no_reply = [&journal, &clock](int16_t port) {
+        journal.Add({clock.Now(), CommPortName(port), {}, {}, RecordStatus::kNoReply});
+    };
+    RequestScheduler requests({comm, request_interval_timer, reply_timer, hotkey, balloon, no_reply});
+    relay.SetOnRecord([&requests] { requests.RecordArrived(); });
+    // The values reach each of these as they change.
+    Win32Environment environment;
     Win32RegistryWatch registry_watch;
-    OutputSettingsReload output(
-        registry, ansi, code_pages, registry_watch,
-        [&relay](const OutputSettings& values) { relay.SetSettings(values); }, tell);
-    // The rows of the records as they come and settle, which the Monitor shows while it is open.
-    RecordJournal journal;
+    SettingsReload reload(
+        registry, {ansi, code_pages, environment}, registry_watch,
+        [&relay, &log, &requests](const ProgramSettings& values) {
+            relay.SetSettings(values.output);
+            log.SetPath(values.output.log_file);
+            std::vector<RefusedValue> unused;
+            if (std::optional<Text> hotkey_refused = requests.SetSettings(values.request)) {
+                unused.push_back({u"Hotkey", std::move(*hotkey_refused)});
+            }
+            return unused;
+        },
+        tell);
+    // The Monitor shows the journal's rows while it is open; its Request button asks as the menu does.
     Win32Clipboard clipboard(form.hWnd());
-    // The Monitor's Request button stays disabled until a request scheduler is given to it here.
     Win32MonitorWindow monitor(
-        instance, {journal, comm, clipboard, [&relay] { return relay.OutputCodePage(); }, MonitorRequest{}});
-    frmTerminal terminal(form, comm, tray, settings, relay, output,
+        instance, {journal,
+                   comm,
+                   clipboard,
+                   [&relay] { return relay.OutputCodePage(); },
+                   {[&requests] { return requests.CanRequest(); }, [&requests] { requests.RequestReading(); }}});
+    frmTerminal terminal(form, comm, tray, settings, relay, requests, reload,
                          {menu, dialogs, monitor, auto_start, [&form] { form.Unload(); }});
     // Every way the form unloads (Exit, WM_CLOSE from an installer, the session's end) closes the port and
     // takes the icon away before the process can be ended.
