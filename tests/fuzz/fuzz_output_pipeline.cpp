@@ -16,6 +16,7 @@
 
 #include "core/output_pipeline.h"
 #include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_clock.h"
 #include "fakes/fake_code_pages.h"
 #include "fakes/fake_timer.h"
 #include "fuzz_support.h"
@@ -41,7 +42,7 @@ struct Record {
 // A pipeline and what it gave so far.
 struct Run {
     Run(const corvanta::AnsiCodePage& ansi, const corvanta::CodePages& code_pages)
-        : pipeline(ansi, code_pages, timer) {}
+        : pipeline(ansi, code_pages, timer, clock) {}
 
     void Take(const std::vector<RecordPart>& parts) {
         for (const RecordPart& part : parts) {
@@ -49,7 +50,7 @@ struct Run {
             typed += part.typed;
             open.received += part.received;
             open.typed += part.typed;
-            if (part.ends) {
+            if (part.end) {
                 records.push_back(std::exchange(open, {}));
             }
         }
@@ -65,6 +66,7 @@ struct Run {
     }
 
     corvanta::FakeTimer timer;
+    corvanta::FakeClock clock;
     corvanta::OutputPipeline pipeline;
     Text received;
     Text typed;
