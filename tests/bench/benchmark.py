@@ -3,7 +3,7 @@
 
     scripts/benchmark [--build-dir build/win64] [--win32-build-dir build/win32] [--out build/bench/results.json]
                       [--scans 200] [--throughput-kib 16] [--rounds 5] [--idle-seconds 60] [--starts 5]
-                      [--quick] [--no-build]
+                      [--stream-kib 1024] [--phases ...] [--quick] [--no-build]
 
 Builds what it needs (unless --no-build), sets up the Wine test bed with COM1 on a pseudo-terminal (unless it
 already runs inside one), stores "115200,n,8,1" for COM1, and measures:
@@ -22,6 +22,10 @@ already runs inside one), stores "115200,n,8,1" for COM1, and measures:
   ±15 %: each text goes through every path in several rounds and the median round's ratio counts. Whichever path
   goes first in a round comes out slower, so the order rotates each round.
 - idle cost: CPU time of Corvanta.exe's process with the port open and no data, and its context switches.
+- stream: 1 MiB of random printable text written into the line as fast as it takes it, far faster than any
+  window takes keys, so nearly all of it waits in Corvanta: characters lost, out of order or extra, and how fast
+  the waiting text is typed (first byte written to last key seen). Through Corvanta only; it takes 6 to 15
+  minutes, as a flooded window under Wine takes 1,200 to 3,000 keys a second.
 - footprint: both executables' sizes, and the time from process start to the tray icon.
 
 Windows-side times are QueryPerformanceCounter values; Wine's counter runs on Linux's monotonic clock minus an
@@ -55,6 +59,11 @@ SCAN_DIGITS = 12
 SETTINGS = "115200,n,8,1"
 LINE_TIMEOUT = 10
 KIB = 1024
+# The stream goes into the line in pieces of this size, as a device's driver hands them over.
+STREAM_PIECE = 4096
+# Where both texts differ over more characters than this, the order of the typed text is not worked out:
+# difflib's matching grows with the product of the two lengths (two seconds at this size).
+ORDER_LIMIT = 20_000
 
 GOALS = {
     "latency_median_over_floor_ms": 2.0,
@@ -137,16 +146,29 @@ class ClockMap:
         return counter_ns + self.o0 + (self.o1 - self.o0) * fraction
 
 
+def common_ends(sent, received):
+    """The lengths of the longest common beginning and end of two texts, which never overlap."""
+    limit = min(len(sent), len(received))
+    head = next((i for i in range(limit) if sent[i] != received[i]), limit)
+    tail = next((i for i in range(limit - head) if sent[-1 - i] != received[-1 - i]), limit - head)
+    return head, tail
+
+
 def compare_text(sent, received):
     """(lost, out_of_order, extra): characters sent but never typed, typed but not in the order sent, and typed
-    but never sent."""
+    but never sent. out_of_order is None where both differ over more than ORDER_LIMIT characters."""
     if sent == received:
         return 0, 0, 0
     sent_count, received_count = collections.Counter(sent), collections.Counter(received)
     lost = sum((sent_count - received_count).values())
     extra = sum((received_count - sent_count).values())
-    in_order = sum(block.size for block in
-                   difflib.SequenceMatcher(None, sent, received, autojunk=False).get_matching_blocks())
+    # A common beginning and end are in order; only what lies between them is matched.
+    head, tail = common_ends(sent, received)
+    sent_middle, received_middle = sent[head:len(sent) - tail], received[head:len(received) - tail]
+    if len(sent_middle) * len(received_middle) > ORDER_LIMIT ** 2:
+        return lost, None, extra
+    in_order = head + tail + sum(block.size for block in difflib.SequenceMatcher(
+        None, sent_middle, received_middle, autojunk=False).get_matching_blocks())
     return lost, len(sent) - lost - in_order, extra
 
 
@@ -193,6 +215,21 @@ def cpu_seconds(stat_line, ticks_per_second):
     """utime + stime of a /proc/PID/stat line, in seconds (fields 14 and 15; the name may hold spaces)."""
     fields = stat_line.rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / ticks_per_second
+
+
+def stream_figures(sent, typed, first_ns, written_ns, last_ns, key_messages):
+    """What a stream left in the recording window, and how fast: times are Linux nanoseconds, last_ns None when
+    the whole text never arrived."""
+    lost, disorder, extra = compare_text(sent, typed)
+    seconds = (last_ns - first_ns) / 1e9 if last_ns is not None else None
+    return {"bytes": len(sent), "lost": lost, "out_of_order": disorder, "extra": extra, "typed": len(typed),
+            "written_seconds": (written_ns - first_ns) / 1e9, "seconds": seconds,
+            "chars_per_second": len(typed) / seconds if seconds else None,
+            "key_messages_per_char": key_messages / max(1, len(typed)), "differences": differences(sent, typed)}
+
+
+def size_text(n):
+    return f"{n // (KIB * KIB)} MiB" if n % (KIB * KIB) == 0 else f"{n / KIB:g} KiB"
 
 
 def format_table(r):
@@ -249,6 +286,18 @@ def format_table(r):
             rows.append((f"Throughput, {name}: Corvanta ÷ floor, median round",
                          f"{t['floor_ratio']:.3f}{spread(t['floor_ratios'])}", "", "", f"≤ {goal:.2f}",
                          verdict(t["floor_ratio"] <= goal)))
+    stream = r.get("stream")
+    if stream:
+        c = stream
+        disorder = "?" if c["out_of_order"] is None else c["out_of_order"]
+        rows.append((f"Stream, {size_text(c['bytes'])} written at once: lost / out of order / extra",
+                     f"{c['lost']} / {disorder} / {c['extra']}", "", "", "0",
+                     verdict(c["lost"] == 0 and c["out_of_order"] == 0 and c["extra"] == 0)))
+        rows.append(("Stream: key messages per character", f"{c['key_messages_per_char']:.2f}", "", "", "", ""))
+        took = (f"{c['seconds']:.1f} s ({c['chars_per_second']:,.0f}/s)" if c["seconds"] is not None
+                else f"stopped at {c['typed']:,} characters")
+        rows.append((f"Stream: first byte written → last key seen (written in {c['written_seconds']:.1f} s)", took,
+                     "", "", "", ""))
     idle = r.get("idle")
     if idle:
         rows.append((f"Idle, port open, {idle['seconds']:g} s: CPU", f"{idle['cpu_percent']:.3f} %", "", "",
@@ -498,7 +547,7 @@ def wineserver_pid():
     return None
 
 
-PHASES = ("latency", "throughput", "azerty", "idle", "footprint")
+PHASES = ("latency", "throughput", "azerty", "idle", "stream", "footprint")
 
 
 def measure_latency(bench, line, helpers, scans):
@@ -626,6 +675,33 @@ def measure_idle(bench, args, results, com1):
                        if server else None}
 
 
+def measure_stream(bench, args, results):
+    """Random printable text written into the line as fast as it takes it: far faster than the window takes keys,
+    so nearly all of it waits in Corvanta and is typed as fast as the window takes it."""
+    s = bench.session
+    bench.start_target()
+    data = printable_text(args.stream_kib * KIB, seed=20261207)
+    print(f"stream: {size_text(len(data))} written at once ...", flush=True)
+    start_calibration = bench.calibrate()
+    keys_before = bench.key_messages()
+    line = os.open(s.peer("COM1"), os.O_WRONLY | os.O_NOCTTY)
+    try:
+        first = time.monotonic_ns()
+        for i in range(0, len(data), STREAM_PIECE):
+            os.write(line, data[i:i + STREAM_PIECE])
+        written = time.monotonic_ns()
+    finally:
+        os.close(line)
+    last = bench.wait_all(len(data))
+    keys = bench.key_messages() - keys_before
+    typed = bench.dump()
+    end_calibration = bench.calibrate()
+    clock = ClockMap(start_calibration[:2], end_calibration[:2])
+    results["stream"] = stream_figures(data.decode("ascii"), typed, first, written,
+                                       clock.to_linux(last) if last is not None else None, keys)
+    end_helpers(s)
+
+
 def measure_footprint(bench, args, results, clock):
     s = bench.session
     results["footprint"] = {"exe_bytes": {}, "start_to_tray": None}
@@ -662,7 +738,7 @@ def run(args):
         s.clear_settings()
         for name, value in (("CommPort", "1"), ("Settings", SETTINGS), ("Handshaking", "0")):
             s.store(name, value)
-        if {"latency", "throughput", "azerty", "idle"} & set(args.phases):
+        if {"latency", "throughput", "azerty", "idle", "stream"} & set(args.phases):
             s.start_program()
             s.wait_ready()
             com1 = os.path.realpath(testbed.wine_side_path(s.bed, "COM1"))
@@ -677,6 +753,8 @@ def run(args):
                 measure_azerty(bench, args, results)
             if "idle" in args.phases:
                 measure_idle(bench, args, results, com1)
+            if "stream" in args.phases:
+                measure_stream(bench, args, results)
             s.kill(s.program)
         if "footprint" in args.phases:
             measure_footprint(bench, args, results, clock)
@@ -687,10 +765,15 @@ def run(args):
 
 def differences(sent, typed, limit=5):
     """The first places where typed differs from sent, for the report."""
+    head, tail = common_ends(sent, typed)
+    sent_middle, typed_middle = sent[head:len(sent) - tail], typed[head:len(typed) - tail]
+    if len(sent_middle) * len(typed_middle) > ORDER_LIMIT ** 2:
+        return [f"departs at {head}: sent {sent_middle[:20]!r}, typed {typed_middle[:20]!r}; the last {tail} "
+                "characters agree"]
     found = []
-    for tag, i1, i2, j1, j2 in difflib.SequenceMatcher(None, sent, typed, autojunk=False).get_opcodes():
+    for tag, i1, i2, j1, j2 in difflib.SequenceMatcher(None, sent_middle, typed_middle, autojunk=False).get_opcodes():
         if tag != "equal":
-            found.append(f"{tag} at {i1}: sent {sent[i1:i2][:20]!r}, typed {typed[j1:j2][:20]!r}")
+            found.append(f"{tag} at {head + i1}: sent {sent_middle[i1:i2][:20]!r}, typed {typed_middle[j1:j2][:20]!r}")
         if len(found) == limit:
             break
     return found
@@ -716,6 +799,7 @@ def main():
     parser.add_argument("--rounds", type=int, default=5, help="throughput rounds through each path (%(default)s)")
     parser.add_argument("--idle-seconds", type=float, default=60, help="%(default)s")
     parser.add_argument("--starts", type=int, default=5, help="program starts timed (%(default)s)")
+    parser.add_argument("--stream-kib", type=int, default=1024, help="written at once in the stream (%(default)s)")
     parser.add_argument("--unpaced", dest="pace", action="store_false",
                         help="write the throughput text at once instead of at the line's pace")
     parser.add_argument("--quick", action="store_true",
@@ -729,6 +813,7 @@ def main():
         parser.error(f"unknown phases {sorted(set(args.phases) - set(PHASES))}; choose from {', '.join(PHASES)}")
     if args.quick:
         args.scans, args.throughput_kib, args.rounds, args.idle_seconds, args.starts = 10, 2, 1, 3, 1
+        args.stream_kib = 4
     args.build_dir, args.win32_build_dir, args.out = (os.path.abspath(p) for p in
                                                       (args.build_dir, args.win32_build_dir, args.out))
     if not os.environ.get("CORVANTA_TESTBED"):
