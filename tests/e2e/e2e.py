@@ -11,6 +11,7 @@ Exit status: 0 passed, 1 failed, 77 skipped.
 """
 import argparse
 import fcntl
+import hashlib
 import os
 import re
 import shutil
@@ -242,12 +243,15 @@ class Session:
         self.click(*NOWHERE)
         testbed.wait_for(lambda: not self.menus(), 10, "the menu to close after a click elsewhere")
 
-    def reference_menu(self, checked):
-        """Layout and picture of a menu that has the program's captions, shown by wintool: another program's
-        menu cannot be read, but it can be compared pixel by pixel with this one. Made once per test bed."""
-        name = os.path.join(self.bed, f"reference-menu-{'checked' if checked else 'plain'}{self.scaling}")
+    def reference_menu(self, checked, captions=None):
+        """Layout and picture of a menu that has the program's captions (MENU unless others are given), shown by
+        wintool: another program's menu cannot be read, but it can be compared pixel by pixel with this one. Made
+        once per test bed."""
+        captions = captions or MENU
+        variant = "" if captions == MENU else "-" + hashlib.sha1("|".join(captions).encode()).hexdigest()[:8]
+        name = os.path.join(self.bed, f"reference-menu-{'checked' if checked else 'plain'}{variant}{self.scaling}")
         if not os.path.exists(name + ".png"):
-            items = [("*" + c if checked and c == "Run at Start Windows" else c) for c in MENU]
+            items = [("*" + c if checked and c == "Run at Start Windows" else c) for c in captions]
             # One stop file per menu: a case's first reference menu leaves its own behind.
             stop = os.path.join(self.dir, os.path.basename(name) + ".stop")
             proc = subprocess.Popen([self.loader, self.tool("wintool"), "refmenu", "700", "100",
@@ -311,11 +315,12 @@ class Session:
             raise Failure(f"the tray menu does not show {MENU} {mark} a check mark on 'Run at Start Windows'"
                           + (" (it shows the other state)" if other else f"; see {os.path.join(self.dir, 'menu.png')}"))
 
-    def choose(self, caption, button=1, menu=None):
-        """Opens the tray menu (unless MENU is given) and clicks the item with this caption."""
+    def choose(self, caption, button=1, menu=None, captions=None):
+        """Opens the tray menu (unless MENU is given) and clicks the item with this caption; CAPTIONS are the
+        menu's, when they are not the usual ones."""
         menu = menu or self.open_menu()
-        _, items, _ = self.reference_menu(False)
-        left, top, right, bottom = items[MENU.index(caption)]
+        _, items, _ = self.reference_menu(False, captions)
+        left, top, right, bottom = items[(captions or MENU).index(caption)]
         self.click(menu[0] + (left + right) // 2, menu[1] + (top + bottom) // 2, button)
         testbed.wait_for(lambda: not self.menus(), 10, f"the menu to close after choosing {caption!r}")
 
@@ -402,11 +407,12 @@ class Session:
                 return fields[1], fields[2] if len(fields) > 2 else ""
         return None, None
 
-    def reg_add(self, key, name, data):
-        """Adds a REG_SZ value for this case only: the old state comes back when the case ends."""
-        kind, old = self.reg_value(key, name)
-        self.undo.append((key, name, kind, old))
-        status, _ = self.wine("reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", data, "/f")
+    def reg_add(self, key, name, data, kind="REG_SZ"):
+        """Adds a value (REG_SZ unless KIND says otherwise) for this case only: the old state comes back when the
+        case ends."""
+        old_kind, old = self.reg_value(key, name)
+        self.undo.append((key, name, old_kind, old))
+        status, _ = self.wine("reg", "add", key, "/v", name, "/t", kind, "/d", str(data), "/f")
         check(status == 0, f"could not add {key}\\{name}")
 
     def reg_delete(self, key, name):
