@@ -133,9 +133,9 @@ def case_taskbar_recreated(s):
     check(s.alive(), "Corvanta.exe ended")
 
 
-def wait_typed_exactly(s, expected, what):
-    """Waits until the typing target holds exactly EXPECTED; fails as soon as what it holds departs from it, or
-    when typing stops short of it."""
+def wait_typed_exactly(s, expected, what, more_may_follow=False):
+    """Waits until the typing target holds exactly EXPECTED (or starts with it, when MORE_MAY_FOLLOW); fails as soon
+    as what it holds departs from it, or when typing stops short of it."""
     progress = [0, time.monotonic()]
 
     def arrived():
@@ -143,13 +143,14 @@ def wait_typed_exactly(s, expected, what):
         if len(typed) != progress[0]:
             progress[:] = [len(typed), time.monotonic()]
         check(s.alive(), f"Corvanta.exe ended with status {s.program.returncode}")
-        if not expected.startswith(typed):
-            at = next((i for i, (a, b) in enumerate(zip(typed, expected)) if a != b), len(expected))
+        head = typed[:len(expected)] if more_may_follow else typed
+        if not expected.startswith(head):
+            at = next((i for i, (a, b) in enumerate(zip(head, expected)) if a != b), len(expected))
             raise Failure(f"{what}: the typed text departs from it at character {at} of {len(typed)} typed: "
                           f"expected {expected[max(0, at - 20):at + 20]!r}, typed {typed[max(0, at - 20):at + 20]!r}")
         check(time.monotonic() - progress[1] < STALL_SECONDS,
               f"{what}: typing stopped at {len(typed)} of {len(expected)} characters")
-        return typed == expected
+        return head == expected
     try:
         testbed.wait_for(arrived, STREAM_TIMEOUT, what)
     except TimeoutError:
@@ -253,21 +254,8 @@ def case_backlog_waits_at_the_port(s):
         s.click_rect(recorder[0][1])
 
         expected = data[:BACKLOG_TYPED].decode("ascii")
-        progress = [0, time.monotonic()]
-
-        def arrived():
-            typed = s.typed()
-            if len(typed) != progress[0]:
-                progress[:] = [len(typed), time.monotonic()]
-            check(s.alive(), f"Corvanta.exe ended with status {s.program.returncode}")
-            head = typed[:len(expected)]
-            if not expected.startswith(head):
-                at = next((i for i, (a, b) in enumerate(zip(head, expected)) if a != b), len(expected))
-                raise Failure(f"the typed text departs from what was sent at character {at} of {len(typed)} typed")
-            check(time.monotonic() - progress[1] < 20, f"typing stopped at {len(typed)} of {len(expected)} characters")
-            return head == expected
         started = time.monotonic()
-        testbed.wait_for(arrived, STREAM_TIMEOUT, f"the first {len(expected)} characters sent to be typed")
+        wait_typed_exactly(s, expected, f"the first {len(expected)} characters sent", more_may_follow=True)
         print(f"the first {len(expected)} characters typed in {time.monotonic() - started:.1f} s")
     finally:
         os.close(fd)

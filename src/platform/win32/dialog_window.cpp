@@ -179,8 +179,7 @@ void DialogWindow::FitDropDown(int id, int closed_height_twips, int entries) {
     SendMessageW(combo, CB_SETMINVISIBLE, static_cast<WPARAM>(entries), 0);
 }
 
-void DialogWindow::CentreOnScreen() {
-    HWND hwnd = window_.Get();
+RECT WorkAreaUnderPointer() {
     POINT pointer{};
     GetCursorPos(&pointer);
     MONITORINFO monitor{};
@@ -191,6 +190,12 @@ void DialogWindow::CentreOnScreen() {
     } else {
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     }
+    return work;
+}
+
+void DialogWindow::CentreOnScreen() {
+    HWND hwnd = window_.Get();
+    const RECT work = WorkAreaUnderPointer();
     RECT frame{};
     GetWindowRect(hwnd, &frame);
     const int width = frame.right - frame.left;

@@ -38,6 +38,9 @@ struct DialogLayout {
     int focus_id;                         // the control with the focus when the dialog opens
 };
 
+// The work area of the screen the pointer is on, where a window opened from the tray belongs.
+RECT WorkAreaUnderPointer();
+
 // A modal dialog without an owner, laid out in twips scaled to the screen's dpi, in the system's message font.
 // Enter presses the default button (or the push button that has the focus), Esc and closing the window report
 // IDCANCEL. The window has a taskbar button: the program has no other visible window, so that is how a user

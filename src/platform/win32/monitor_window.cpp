@@ -8,6 +8,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/win32/dialog_window.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/win32_error.h"
 #include "platform/win32/win32_row_list.h"
@@ -377,16 +378,7 @@ void MonitorForm::Layout() {
 
 void MonitorForm::PlaceOnScreen() {
     // Centred on the work area of the screen the pointer is on, and never larger than it.
-    POINT pointer{};
-    GetCursorPos(&pointer);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    RECT work{};
-    if (GetMonitorInfoW(MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &monitor)) {
-        work = monitor.rcWork;
-    } else {
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    }
+    const RECT work = WorkAreaUnderPointer();
     const SIZE wanted = FrameSize(window_.Get(), Px(kOpeningWidth), Px(kOpeningHeight), dpi_);
     const int width = std::min<int>(wanted.cx, work.right - work.left);
     const int height = std::min<int>(wanted.cy, work.bottom - work.top);
