@@ -35,7 +35,7 @@ BACKLOG_MEMORY_KIB = 64 * 1024
 BACKLOG_HELD_S = 3
 # Typing all of the backlog takes minutes under Wine; its start, in order, shows that typing goes on where it stopped
 # (the serial contract shows that nothing is lost on the way).
-BACKLOG_TYPED = 64 * 1024
+BACKLOG_TYPED = 16 * 1024
 # Written once the stream is typed: whatever the program types after the stream would come before it.
 END_MARKER = b"<end of stream>"
 
