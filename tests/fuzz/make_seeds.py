@@ -248,7 +248,7 @@ output_values = {
                         value("Extract", r"^S S +(\S+)"), value("RepeatGap", 2000, REG_DWORD),
                         value("LogFile", r" %USERPROFILE%\logs\scale-%DATE%.csv ")],
     # A command with a checksum byte and characters above U+007F in the Encoding read before it.
-    "command-bytes": [value("Encoding", "932"), value("Command", "\\x02P\\xFF\u00e9\\x03")],
+    "command-bytes": [value("Encoding", "932"), value("Command", r"\x02P\xFF\u65e5\x03")],
     "command-utf8": [value("Encoding", "utf-8"), value("Command", "\u00e9\\u20ac\\r", place=USER_POLICY)],
     "request-refused": [value("Command", r"\xZZ"), value("Hotkey", "Ctrl+Alt+Q"), value("Interval", 50, REG_DWORD),
                         value("ReplyTimeout", 60001, REG_DWORD, USER_POLICY), value("Extract", "(\\d+"),
