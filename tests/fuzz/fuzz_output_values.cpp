@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -283,7 +284,22 @@ void Check(const Services& services, const Entries& entries) {
         }
     }
 
-    // The settings dialog's round trip: every value written in its canonical form reads as the same settings.
+    // The settings dialog's round trip: every value written in its canonical form reads as the same settings. The
+    // registry's ANSI functions convert its UTF-16 text, so they never give a text that the ANSI code page cannot
+    // write back (a lead byte without its trail byte): a value read from such bytes is left out.
+    std::vector<bool> checked(kValueCount, true);
+    for (size_t i = 0; i < kValueCount; ++i) {
+        if (!entries[i].empty()) {
+            const FakeRegistry::Value& raw = entries[i].begin()->second.value;
+            const std::optional<Text> text = corvanta::RegText({raw.type, raw.data}, services.ansi);
+            checked[i] = !text || services.ansi.ToText(services.ansi.ToAnsi(*text)) == *text;
+        }
+    }
+    for (size_t i = 0; i < kValueCount; ++i) {
+        for (const char16_t* before : kValues[i].read_after) {
+            checked[i] = checked[i] && checked[IndexOf(before)];
+        }
+    }
     FakeRegistry rewritten;
     std::vector<SettingValue> written;
     for (size_t i = 0; i < kValueCount; ++i) {
@@ -292,6 +308,9 @@ void Check(const Services& services, const Entries& entries) {
     }
     const SettingsRead reread = corvanta::ReadSettings(rewritten, services.Context());
     for (size_t i = 0; i < kValueCount; ++i) {
+        if (!checked[i]) {
+            continue;
+        }
         const RefusedValue* refusal = RefusalOf(reread.refused, kValues[i].name);
         const std::string field = kValues[i].shown(read.settings);
         const std::string canonical =
@@ -302,7 +321,8 @@ void Check(const Services& services, const Entries& entries) {
                                                                    canonical + " reads " +
                                                                    kValues[i].shown(reread.settings));
     }
-    FUZZ_CHECK(reread.settings == read.settings, "the canonical forms read as other settings, with every value alike");
+    FUZZ_CHECK(reread.settings == read.settings || std::find(checked.begin(), checked.end(), false) != checked.end(),
+               "the canonical forms read as other settings, with every value alike");
 }
 
 }  // namespace
