@@ -66,9 +66,12 @@ OutputPipeline::Encoding OutputPipeline::Open(uint32_t number) const {
 
 void OutputPipeline::Use(Encoding encoding) {
     decoding_ = encoding.decoding;
-    // An open record's row keeps the encoding its bytes came in.
+    // An open record's row keeps the encoding its bytes came in, and with it the converter that may be going.
     if (!open_) {
         row_decoding_ = decoding_;
+        row_code_page_.reset();
+    } else if (code_page_ && row_decoding_ == code_page_.get()) {
+        row_code_page_ = std::move(code_page_);
     }
     decoder_.SetCodePage(decoding_);
     code_page_ = std::move(encoding.converter);
@@ -262,6 +265,7 @@ RecordEnd OutputPipeline::EndRow(RecordStatus status) {
     row_typed_.Clear();
     open_ = false;
     row_decoding_ = decoding_;
+    row_code_page_.reset();
     return end;
 }
 

@@ -97,6 +97,8 @@ class OutputPipeline {
     // What the bytes are decoded with now, and those of the open record for its row: null for UTF-8.
     const AnsiCodePage* decoding_;
     const AnsiCodePage* row_decoding_;
+    // The converter of the open record's row once the bytes after it have one of their own.
+    std::unique_ptr<AnsiCodePage> row_code_page_;
     TextDecoder decoder_;
     RecordSplitter splitter_;
     RecordShaper shaper_;

@@ -3,20 +3,23 @@
 // system now and then refuses keystrokes, our own window or a window of higher rights takes the focus, and the
 // conversion of the ANSI code page now and then fails. Once all has been typed, the text is exactly what the
 // output pipeline makes of the same bytes, settings and pauses in whole pieces: nothing lost, doubled or out of
-// order, and nothing left waiting in the queue or at the port.
+// order, nothing left waiting in the queue or at the port, and every record's row in the journal settled.
 //
 // Input: a flags byte (bit 0: a double-byte ANSI code page), a u32 seed for the pieces and the mishaps, the
 // settings, then the events (output_stream.h). Conversions fail only where the record gap changes no text (no
 // prefix or suffix, no new settings): a pause while bytes wait for their conversion cannot be placed.
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "core/output_pipeline.h"
+#include "core/record_journal.h"
 #include "core/relay.h"
 #include "core/typing_queue.h"
 #include "fakes/fake_ansi_code_page.h"
+#include "fakes/fake_clock.h"
 #include "fakes/fake_code_pages.h"
 #include "fakes/fake_focus_window.h"
 #include "fakes/fake_keystroke_sender.h"
@@ -55,7 +58,8 @@ Text Reference(const corvanta::AnsiCodePage& ansi,
                const OutputSettings& first,
                const std::vector<StreamEvent>& events) {
     corvanta::FakeTimer timer;
-    corvanta::OutputPipeline pipeline(ansi, code_pages, timer);
+    corvanta::FakeClock clock;
+    corvanta::OutputPipeline pipeline(ansi, code_pages, timer, clock);
     pipeline.SetSettings(first);
     Text typed;
     const auto take = [&typed](const std::vector<RecordPart>& parts) {
@@ -88,9 +92,23 @@ Text Reference(const corvanta::AnsiCodePage& ansi,
     return typed;
 }
 
+// The journal's rows as they stand: whether each has settled.
+struct Rows : corvanta::RecordJournal::Listener {
+    void RowAdded(corvanta::RecordJournal::RowId id, const corvanta::LogRow& row) override { status[id] = row.status; }
+    void RowChanged(corvanta::RecordJournal::RowId id, const corvanta::LogRow& row) override {
+        status[id] = row.status;
+    }
+    size_t Waiting() const {
+        return static_cast<size_t>(std::count_if(status.begin(), status.end(),
+                                                 [](const auto& row) { return !corvanta::IsSettled(row.second); }));
+    }
+    std::map<corvanta::RecordJournal::RowId, corvanta::RecordStatus> status;
+};
+
 // The relay as the main form runs it, over the simulated port and the real typing queue.
 struct Rig {
     explicit Rig(uint64_t seed) : choices(seed) {
+        journal.Attach(rows);
         comm.SetOnComm([this] { relay.Pump(); });
         comm.SetPortOpen(true);
     }
@@ -139,6 +157,9 @@ struct Rig {
     corvanta::FakeFocusWindow focus;
     corvanta::FakeTimer typing_timer;
     corvanta::FakeTimer record_gap_timer;
+    corvanta::FakeClock clock;
+    corvanta::RecordJournal journal;
+    Rows rows;
     Choices choices;
     std::string history;
     size_t reports = 0;
@@ -150,7 +171,7 @@ struct Rig {
                                         Deliver();
                                     }
                                 }};
-    corvanta::Relay relay{comm, queue, ansi, code_pages, record_gap_timer};
+    corvanta::Relay relay{comm, queue, ansi, code_pages, record_gap_timer, clock, journal};
 };
 
 }  // namespace
@@ -231,5 +252,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                "after " + Tail(rig.history) + " the queue still holds " + std::to_string(rig.queue.Waiting().size()) +
                    " units");
     FUZZ_CHECK(rig.comm.Input().empty(), "after " + Tail(rig.history) + " bytes wait at the port");
+    FUZZ_CHECK(rig.rows.Waiting() == 0, "after " + Tail(rig.history) + " " + std::to_string(rig.rows.Waiting()) +
+                                            " of the journal's rows still wait though all is typed");
     return 0;
 }

@@ -199,9 +199,11 @@ for name, (flags, pattern, record) in extract.items():
 # --- output_values: flags (1 a double-byte ANSI code page), then entries: where (place | value << 2; place 0 the
 # computer's policy, 1 the user's policy, 2 the user's own, 3 the user's own under its name in lower case), the
 # registry type (u8), the size (u16; 0xFFFF: past the limit of every value) and the data. The values in the order
-# the reader reads them. The first ones are the README's .reg examples ("Shaping the output").
+# the reader reads them (ValueDefinitions: the Output group's, then the Request group's). The first ones are the
+# README's .reg examples ("Shaping the output").
 MACHINE_POLICY, USER_POLICY, USER, USER_LOWER = 0, 1, 2, 3
-OUTPUT_VALUES = ["Prefix", "Suffix", "LineEnd", "ControlCharacters", "Encoding", "KeyDelay", "KeyMode", "RecordGap"]
+OUTPUT_VALUES = ["Prefix", "Suffix", "LineEnd", "ControlCharacters", "Encoding", "KeyDelay", "KeyMode", "RecordGap",
+                 "Extract", "RepeatGap", "LogFile", "Command", "Hotkey", "Interval", "ReplyTimeout"]
 
 
 def value(name, data, kind=REG_SZ, place=USER):
@@ -239,6 +241,20 @@ output_values = {
     "lower-case-names": [value("Prefix", ">", place=USER_LOWER), value("Prefix", "<", place=USER)],
     "no-nul": [value("Suffix", b"abc", REG_SZ), value("Encoding", b"utf-8", REG_SZ)],
     "dbcs": [value("Prefix", b"\x93\xfa\x5c\0", REG_SZ), value("Suffix", b"\x81", REG_SZ)],
+    # A balance asked for its weight: MT-SICS "SI" every second and on Ctrl+Shift+W, the stable value picked out,
+    # repeats left out, a log per day.
+    "balance-request": [value("Command", r"SI\r\n"), value("Hotkey", "ctrl + shift+w"),
+                        value("Interval", 1000, REG_DWORD), value("ReplyTimeout", 500, REG_DWORD),
+                        value("Extract", r"^S S +(\S+)"), value("RepeatGap", 2000, REG_DWORD),
+                        value("LogFile", r" %USERPROFILE%\logs\scale-%DATE%.csv ")],
+    # A command with a checksum byte and characters above U+007F in the Encoding read before it.
+    "command-bytes": [value("Encoding", "932"), value("Command", r"\x02P\xFF\u65e5\x03")],
+    "command-utf8": [value("Encoding", "utf-8"), value("Command", "\u00e9\\u20ac\\r", place=USER_POLICY)],
+    "request-refused": [value("Command", r"\xZZ"), value("Hotkey", "Ctrl+Alt+Q"), value("Interval", 50, REG_DWORD),
+                        value("ReplyTimeout", 60001, REG_DWORD, USER_POLICY), value("Extract", "(\\d+"),
+                        value("RepeatGap", "2000"), value("LogFile", r"%NOWHERE%\x.csv", place=MACHINE_POLICY)],
+    "request-policies": [value("Hotkey", "F8"), value("Hotkey", "Ctrl+F9", place=MACHINE_POLICY),
+                         value("Interval", 0, REG_DWORD, USER_POLICY), value("Interval", 86400000, REG_DWORD)],
 }
 for name, entries in output_values.items():
     write("output_values", name, bytes([1 if name == "dbcs" else 0]) + b"".join(entries))

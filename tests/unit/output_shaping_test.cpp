@@ -202,14 +202,17 @@ TEST(OutputPipeline, NewSettingsFromTheRecordAfterTheLineEnd) {
         OutputSettings settings;  // given after the record opened with "a"
         std::string stream;
         Text typed;
-        bool before_in_utf8 = false;  // the record that opened with "a"
-        bool failing = false;         // the first conversion in the new encoding fails, and the read comes again
+        uint32_t before = 0;   // the encoding of the record that opened with "a"
+        bool failing = false;  // the first conversion in the new encoding fails, and the read comes again
+        Text row{};            // what its row shows it received, where given
     } cases[] = {
         {"encoding", utf8, "b\r\xC3\xA9\r", u"ab\r\u00E9\r"},
         {"encoding after CR LF", utf8, "b\r\n\xC3\xA9", u"ab\r\u00E9"},
         {"encoding, a character cut by the line end", utf8, "\xC3\r\xC3\xA9", u"a\u00C3\r\u00E9"},
         {"encoding and suffix", utf8_suffix, "b\n\xC3\xA9\n", u"ab\n\u00E9#\n"},
-        {"a failed conversion leaves all as it was", {}, "b\r\xE9", u"ab\r\u00E9", true, true},
+        {"a failed conversion leaves all as it was", {}, "b\r\xE9", u"ab\r\u00E9", kUtf8CodePage, true},
+        {"from a code page of its own, which the row keeps", utf8, "\xE9\r\xC3\xA9\r", u"a\u00E9\r\u00E9\r", 1252,
+         false, u"a\u00E9\\r"},
     };
     for (const auto& c : cases) {
         for (size_t split = 0; split <= c.stream.size(); ++split) {
@@ -218,20 +221,33 @@ TEST(OutputPipeline, NewSettingsFromTheRecordAfterTheLineEnd) {
             FakeTimer timer;
             FakeClock clock;
             OutputPipeline pipeline(ansi, code_pages, timer, clock);
-            pipeline.SetSettings(c.before_in_utf8 ? utf8 : OutputSettings());
+            OutputSettings before;
+            before.code_page = c.before;
+            pipeline.SetSettings(before);
             Text typed = TypedOf(pipeline.Receive("a"));
             pipeline.SetSettings(c.settings);
             ansi.fail_to_text = c.failing;
             const std::vector<std::string> reads = {c.stream.substr(0, split), c.stream.substr(split)};
+            std::vector<Text> rows;
             for (const std::string& read : reads) {
+                std::vector<RecordPart> parts;
                 try {
-                    typed += TypedOf(pipeline.Receive(read));
+                    parts = pipeline.Receive(read);
                 } catch (const Error&) {
                     ansi.fail_to_text = false;
-                    typed += TypedOf(pipeline.Receive(read));
+                    parts = pipeline.Receive(read);
+                }
+                typed += TypedOf(parts);
+                for (const RecordPart& part : parts) {
+                    if (part.end) {
+                        rows.push_back(part.end->received);
+                    }
                 }
             }
             EXPECT_EQ(ToUtf8(typed), ToUtf8(c.typed)) << c.label << ": " << Shown(reads);
+            if (!c.row.empty()) {
+                EXPECT_EQ(ToUtf8(rows.empty() ? Text() : rows[0]), ToUtf8(c.row)) << c.label << ": " << Shown(reads);
+            }
         }
     }
 }
