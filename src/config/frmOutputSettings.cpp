@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "common/identity.h"
+
 namespace corvanta {
 
 frmOutputSettings::frmOutputSettings(OutputSettingsView& view, OutputSettingsServices services)
@@ -73,7 +75,7 @@ void frmOutputSettings::cmdOK_Click() {
     const std::vector<FieldState> states = States();
     const FieldCheck check = CheckFields(fields_, loaded_, states, services_.context);
     if (check.failed) {
-        services_.host.MsgBox(check.message, msgbox::kOkOnly | msgbox::kIconExclamation, kOutputSettingsTitle);
+        services_.host.MsgBox(check.message, msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
         view_.FocusField(*check.failed);
         return;
     }
@@ -81,7 +83,7 @@ void frmOutputSettings::cmdOK_Click() {
     try {
         WriteValues(services_.registry, services_.context.ansi, changes);
     } catch (const Error& error) {
-        services_.host.MsgBox(error.Description(), msgbox::kOkOnly | msgbox::kIconExclamation, kOutputSettingsTitle);
+        services_.host.MsgBox(error.Description(), msgbox::kOkOnly | msgbox::kIconExclamation, kAppTitle);
         return;
     }
     services_.unload();
