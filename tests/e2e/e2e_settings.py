@@ -21,8 +21,11 @@ REQUEST_KEY = e2e.SETTINGS_KEY + r"\Request"
 # or edit box at 1301 + 4 i, a list's edit box one above.
 FIELDS = ["Prefix", "Suffix", "LineEnd", "ControlCharacters", "Encoding", "KeyDelay", "KeyMode", "RecordGap",
           "Extract", "RepeatGap", "LogFile", "Command", "Hotkey", "Interval", "ReplyTimeout"]
+TRY_SAMPLE_ID = 1281
+TRY_RESULT_ID = 1283
 POLICY_NOTE = 1284
 OK = 1
+CANCEL = 2
 
 
 def field(name):
@@ -66,7 +69,7 @@ def case_output_settings(s):
         s.press(dialog, OK)
         boxes = testbed.wait_for(lambda: [b for b in s.message_boxes("Corvanta")], 10, "the message on OK")
         said = s.message_text(boxes[0])
-        check(said.startswith("Extract (pattern): "), f"the message says {said!r}")
+        check(said.startswith("Extract pattern: "), f"the message says {said!r}")
         check(s.reg_value(e2e.OUTPUT_KEY, "Extract") == (None, None), "a refused Extract was written")
         s.press(boxes[0], OK)
         testbed.wait_for(lambda: not s.message_boxes("Corvanta"), 10, "the message to close")
@@ -104,8 +107,61 @@ def case_output_settings(s):
         s.wine("reg", "delete", REQUEST_KEY, "/f")
 
 
+SCREENSHOTS = ("output-settings.png", "output-settings-200.png")
+TRY_SAMPLE = "S S      12.345 g\\r\\n"
+
+
+def shoot_dialog(s, path):
+    """The dialog as it opens over the values set, with a sample in its Try box. The menu is worked with the keys: a
+    reference menu to click by is made at 96 dpi only."""
+    menu = s.open_menu()
+    item = e2e.MENU.index(OUTPUT_SETTINGS)
+    s.key(menu, "Home", *["Down"] * (item - e2e.MENU[:item].count("-")), "Return")
+    testbed.wait_for(lambda: not s.menus(), 10, f"the menu to close after choosing {OUTPUT_SETTINGS!r}")
+    dialog = s.wait_dialog(TITLE)
+    sample = s.controls(dialog)[TRY_SAMPLE_ID]["rect"]
+    s.click_rect(sample)
+    s.type_text(sample, TRY_SAMPLE)
+    testbed.wait_for(lambda: s.controls(dialog)[TRY_RESULT_ID]["text"], 10, "the Try box's result")
+    e2e.shoot(s, dict(s.dialogs(TITLE))[dialog], path, trim=True)
+    s.press(dialog, CANCEL)
+    testbed.wait_for(lambda: not s.dialogs(TITLE), 10, "the dialog to close")
+
+
+def take_screenshots(s, out_dir):
+    """The README's pictures of the dialog at 100 % and 200 % scaling, over a balance's values and a policy's."""
+    os.makedirs(out_dir, exist_ok=True)
+    s.clear_settings()
+    s.reg_delete(e2e.USER_POLICY_KEY, "KeyMode")
+    s.reg_add(e2e.MACHINE_POLICY_KEY, "KeyMode", "layout")
+    for name, data in (("LineEnd", "tab"), ("Extract", r"([-\d.]+)\s*g")):
+        s.reg_add(e2e.OUTPUT_KEY, name, data)
+    s.reg_add(REQUEST_KEY, "Command", r"SI\r\n")
+    s.reg_add(REQUEST_KEY, "Hotkey", "Ctrl+F9")
+    try:
+        e2e.start_with_com1(s)
+        shoot_dialog(s, os.path.join(out_dir, SCREENSHOTS[0]))
+        # At 200 % scaling: Wine reads LogPixels when a process starts, so the program starts anew.
+        kind, old_dpi = s.reg_value(e2e.DESKTOP_KEY, "LogPixels")
+        s.kill(s.program)
+        testbed.wait_for(s.tray_flushed, 10, "the tray icon of the ended program to go")
+        s.wine("reg", "add", e2e.DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "192", "/f")
+        try:
+            e2e.start_with_com1(s)
+            shoot_dialog(s, os.path.join(out_dir, SCREENSHOTS[1]))
+        finally:
+            if kind is None:
+                s.wine("reg", "delete", e2e.DESKTOP_KEY, "/v", "LogPixels", "/f")
+            else:
+                s.wine("reg", "add", e2e.DESKTOP_KEY, "/v", "LogPixels", "/t", kind, "/d", old_dpi, "/f")
+    finally:
+        s.wine("reg", "delete", e2e.OUTPUT_KEY, "/f")
+        s.wine("reg", "delete", REQUEST_KEY, "/f")
+
+
 CASES = {name[len("case_"):]: func for name, func in globals().items() if name.startswith("case_")}
 
 if __name__ == "__main__":
     e2e.CASES = CASES
+    e2e.take_screenshots = take_screenshots
     sys.exit(e2e.main())

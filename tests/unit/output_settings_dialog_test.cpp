@@ -186,7 +186,7 @@ TEST_F(OutputSettingsDialogTest, OkRefusesAFieldThatDoesNotParse) {
         const char* field;    // named and focused
         const char* message;  // the start of the message
     } cases[] = {
-        {{{"Extract", nullptr, "(\\d+"}}, "Extract", "Extract (pattern): "},
+        {{{"Extract", nullptr, "(\\d+"}}, "Extract", "Extract pattern: "},
         {{{"KeyDelay", nullptr, "abc"}}, "KeyDelay", "Key delay (ms): \"abc\" is not a whole number of milliseconds."},
         {{{"KeyDelay", nullptr, ""}}, "KeyDelay", "Key delay (ms): it is empty"},
         {{{"KeyDelay", nullptr, "5000"}}, "KeyDelay", "Key delay (ms): 5000 ms is more than 1000."},

@@ -25,7 +25,7 @@ constexpr int kTryResultLabel = 1282;
 
 // Twips: each group is a column of rows, a label and then the field's control (a list and its edit box side by side).
 constexpr int kMargin = 120;
-constexpr int kGroupWidth = 4800;
+constexpr int kGroupWidth = 4560;
 constexpr int kColumnGap = 120;
 constexpr int kGroupTitle = 300;
 constexpr int kRowPitch = 390;
@@ -33,8 +33,8 @@ constexpr int kRowHeight = 315;
 constexpr int kLabelLeft = 120;
 constexpr int kLabelWidth = 1680;
 constexpr int kControlLeft = 1860;
-constexpr int kControlWidth = 2820;
-constexpr int kListWidth = 1300;
+constexpr int kControlWidth = 2580;
+constexpr int kListWidth = 1200;
 constexpr int kButtonWidth = 1125;
 constexpr int kButtonHeight = 345;
 constexpr int kVisibleEntries = 12;
