@@ -114,6 +114,9 @@ void frmTerminal::TrayArea_MouseUp(int16_t& /*Button*/) {
         case mmMonitor:
             mmMonitor_Click();
             break;
+        case mmOutputSettings:
+            mmOutputSettings_Click();
+            break;
         case mmRequestReading:
             mmRequestReading_Click();
             break;
@@ -133,6 +136,10 @@ void frmTerminal::mmPortSettinges_Click() {
 
 void frmTerminal::mmAbout_Click() {
     dialogs_.ShowAbout();
+}
+
+void frmTerminal::mmOutputSettings_Click() {
+    dialogs_.ShowOutputSettings();
 }
 
 void frmTerminal::mmMonitor_Click() {

@@ -30,7 +30,8 @@ enum MenuItemId : int {
     mmExit,
     mmMonitor,
     mmRequestReading,
-    mmExitLine
+    mmExitLine,
+    mmOutputSettings
 };
 
 // "Request Reading" is shown only while there is a Command to send.
@@ -40,6 +41,7 @@ inline constexpr MenuItemDef kMenuItems[] = {
     {mmLine, u"-"},
     {mmAbout, u"About"},
     {mmMonitor, u"Monitor\u2026"},
+    {mmOutputSettings, u"Output Settings\u2026"},
     {mmRequestReading, u"Request Reading"},
     {mmExitLine, u"-"},
     {mmExit, u"Exit"},
@@ -94,6 +96,8 @@ class frmTerminal {
     void mmAbout_Click();
     // Opens the Monitor, or brings the open one to the front: there is one at a time.
     void mmMonitor_Click();
+    // The Output and Request values in a dialog; what it writes reaches the program through the registry watch.
+    void mmOutputSettings_Click();
     void mmRequestReading_Click();
     // Removes the tray icon, then unloads the form, which closes the port; the process then ends by itself.
     void mmExit_Click();

@@ -33,8 +33,9 @@ Text TypeName(uint32_t type) {
     }
 }
 
-// The registry's value in the type the definition asks for; another type is refused, not converted.
-SettingValue FromRegistry(ValueType type, const RegValue& raw, const AnsiCodePage& ansi) {
+}  // namespace
+
+SettingValue StoredSettingValue(ValueType type, const RegValue& raw, const AnsiCodePage& ansi) {
     SettingValue value;
     if (type == ValueType::kText) {
         std::optional<Text> text = RegText(raw, ansi);
@@ -55,6 +56,8 @@ SettingValue FromRegistry(ValueType type, const RegValue& raw, const AnsiCodePag
                    static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
     return value;
 }
+
+namespace {
 
 SettingValue TextValue(Text text) {
     return {std::move(text), 0};
@@ -389,7 +392,7 @@ SettingsRead ReadSettings(Registry& registry, const ValueContext& context) {
             if (found->read.status == RegValueRead::Status::kTooLarge) {
                 throw Error(AsciiText("it is longer than " + std::to_string(reg::kMaxValueBytes) + " bytes"));
             }
-            value.parse(FromRegistry(value.type, found->read.value, context.ansi), context, parsed);
+            value.parse(StoredSettingValue(value.type, found->read.value, context.ansi), context, parsed);
             read.settings = std::move(parsed);
         } catch (const Error& error) {
             read.refused.push_back(

@@ -64,6 +64,10 @@ struct ValueDefinition {
     SettingValue (*format)(const ProgramSettings& settings, const ValueContext& context);
 };
 
+// A stored value in the registry type the definition asks for (the text of a REG_SZ, a REG_DWORD's number); any
+// other type is refused with Error saying what it is, never converted.
+SettingValue StoredSettingValue(ValueType type, const RegValue& raw, const AnsiCodePage& ansi);
+
 // Every value, the Output group's then the Request group's, in the order they are read and named.
 std::span<const ValueDefinition> ValueDefinitions();
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +64,24 @@ TEST_P(CodePagesContract, RefusesWhatItCannotHoldWhole) {
             EXPECT_FALSE(error.Description().empty()) << "code page " << code_page;
         }
     }
+}
+
+// The list names what Open takes, in rising order: the Latin code page 1252 and Shift_JIS among them, UTF-8 not (it is
+// offered of its own), and every code page listed opens.
+TEST_P(CodePagesContract, ListsTheCodePagesItOpens) {
+    const std::unique_ptr<CodePages> code_pages = GetParam().make();
+    const std::vector<CodePages::Installed> listed = code_pages->List();
+    std::vector<uint32_t> numbers;
+    for (const CodePages::Installed& code_page : listed) {
+        numbers.push_back(code_page.number);
+        EXPECT_FALSE(code_page.name.empty()) << "code page " << code_page.number;
+        EXPECT_NO_THROW(code_pages->Open(code_page.number)) << "code page " << code_page.number;
+    }
+    EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+    for (const uint32_t wanted : {932u, 1252u}) {
+        EXPECT_NE(std::find(numbers.begin(), numbers.end(), wanted), numbers.end()) << "code page " << wanted;
+    }
+    EXPECT_EQ(std::find(numbers.begin(), numbers.end(), 65001u), numbers.end());
 }
 
 INSTANTIATE_TEST_SUITE_P(Sides, CodePagesContract, ::testing::ValuesIn(Sides()), contract::SideName());

@@ -39,7 +39,8 @@ USER_RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 # The machine's Run key as 32-bit programs see it on 64-bit Windows, named as a 64-bit program reaches it.
 RUN_KEY_32_BIT_VIEW = r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Run"
 SPOOLER_PORTS_KEY = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\Ports"
-MENU = ["CommPort Properties", "Run at Start Windows", "-", "About", "Monitor\u2026", "-", "Exit"]
+MENU = ["CommPort Properties", "Run at Start Windows", "-", "About", "Monitor\u2026", "Output Settings\u2026", "-",
+        "Exit"]
 PROPERTIES = "CommPort Properties"
 # Control ids of the properties dialog's lists and buttons.
 PORT, SPEED, DATA_BITS, PARITY, STOP_BITS, FLOW, OK, CANCEL = 1001, 1002, 1003, 1004, 1005, 1006, 1, 2

@@ -20,7 +20,7 @@ from e2e import Failure, check, testbed  # noqa: E402
 
 REQUEST_KEY = e2e.SETTINGS_KEY + r"\Request"
 MENU_WITH_REQUEST = ["CommPort Properties", "Run at Start Windows", "-", "About", "Monitor\u2026",
-                     "Request Reading", "-", "Exit"]
+                     "Output Settings\u2026", "Request Reading", "-", "Exit"]
 
 
 class Balance:

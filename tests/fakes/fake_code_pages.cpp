@@ -15,4 +15,8 @@ std::unique_ptr<AnsiCodePage> FakeCodePages::Open(uint32_t code_page) const {
     return converter;
 }
 
+std::vector<CodePages::Installed> FakeCodePages::List() const {
+    return {{932, u"932 (Japanese)"}, {1252, u"1252 (Latin 1)"}};
+}
+
 }  // namespace corvanta

@@ -14,6 +14,7 @@ class FakeDialogs : public Dialogs {
   public:
     void ShowProperties() override { Show("Properties"); }
     void ShowAbout() override { Show("About"); }
+    void ShowOutputSettings() override { Show("OutputSettings"); }
     bool BringOpenDialogToFront() override;
 
     std::vector<std::string> shown;

@@ -300,7 +300,7 @@ TEST(frmTerminalRequests, RequestReadingInTheMenu) {
         }
         // The first items keep their places; what came later goes between About and the line above Exit.
         std::vector<std::string> expected = {"CommPort Properties", "Run at Start Windows", "-", "About",
-                                             "Monitor\u2026"};
+                                             "Monitor\u2026",       "Output Settings\u2026"};
         if (command) {
             expected.push_back("Request Reading");
         }
@@ -391,6 +391,7 @@ TEST(frmTerminalMenu, EachItemRunsItsCommand) {
         {"Run at Start Windows", AutoStart, {}, true, false},
         {"About", mmAbout, {"About"}, false, false},
         {"Monitor", mmMonitor, {}, false, false, true},
+        {"Output Settings", mmOutputSettings, {"OutputSettings"}, false, false},
         {"Exit", mmExit, {}, false, true},
     };
     for (const auto& c : cases) {

@@ -282,6 +282,10 @@ INT_PTR DialogWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
                 OnCommand(LOWORD(wparam));
                 return TRUE;
             }
+            if (lparam != 0 && OnNotify) {
+                OnNotify(LOWORD(wparam), HIWORD(wparam));
+                return TRUE;
+            }
             return FALSE;
         case WM_CLOSE:
             if (OnCommand) {

@@ -63,6 +63,8 @@ class DialogWindow {
     // Routed from the dialog procedure, where errors end in ReportUnhandledError.
     std::function<void(int id)> OnCommand;  // a button clicked; IDCANCEL for Esc and for closing the window
     std::function<void(HDC)> OnPaint;       // drawing on the dialog's own surface, under the controls
+    // Any other notification of a control (EN_CHANGE, CBN_SELCHANGE, ...), with the control's id.
+    std::function<void(int id, int code)> OnNotify;
 
     // Keeps a font for as long as the dialog's controls live; returns its handle.
     HFONT KeepFont(UniqueFont font);

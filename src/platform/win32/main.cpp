@@ -166,7 +166,9 @@ int Run(HINSTANCE instance) {
     Win32SerialDevice serial_device;
     Win32Timer retry_timer;
     SerialSession comm(serial_device, retry_timer);
-    Win32Dialogs dialogs(instance, comm, settings, spooler, registry, ansi, launcher);
+    Win32CodePages code_pages;
+    Win32Environment environment;
+    Win32Dialogs dialogs(instance, comm, settings, spooler, registry, ansi, launcher, {ansi, code_pages, environment});
     Win32FormHost form(instance);
     Win32PopupMenu menu(form.hWnd());
     Win32ControlHost control_host(form.hWnd());
@@ -191,7 +193,6 @@ int Run(HINSTANCE instance) {
     journal.Attach(log);
     // The port's bytes through the output pipeline into the queue, each record with its row.
     Win32Timer record_gap_timer;
-    Win32CodePages code_pages;
     Relay relay(comm, queue, ansi, code_pages, record_gap_timer, clock, journal);
     // Requests for a reading: the menu item, the hotkey and the interval timer; any record ends the wait.
     Win32Timer request_interval_timer;
@@ -203,7 +204,6 @@ int Run(HINSTANCE instance) {
     RequestScheduler requests({comm, request_interval_timer, reply_timer, hotkey, balloon, no_reply});
     relay.SetOnRecord([&requests] { requests.RecordArrived(); });
     // The values reach each of these as they change.
-    Win32Environment environment;
     Win32RegistryWatch registry_watch;
     SettingsReload reload(
         registry, {ansi, code_pages, environment}, registry_watch,

@@ -8,6 +8,7 @@ namespace corvanta::win32 {
 class Win32CodePages : public CodePages {
   public:
     std::unique_ptr<AnsiCodePage> Open(uint32_t code_page) const override;
+    std::vector<Installed> List() const override;
 };
 
 }  // namespace corvanta::win32

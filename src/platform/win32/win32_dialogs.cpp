@@ -2,6 +2,7 @@
 
 #include "platform/win32/about_dialog.h"
 #include "platform/win32/dialog_window.h"
+#include "platform/win32/output_settings_dialog.h"
 #include "platform/win32/properties_dialog.h"
 
 namespace corvanta::win32 {
@@ -12,6 +13,10 @@ void Win32Dialogs::ShowProperties() {
 
 void Win32Dialogs::ShowAbout() {
     ShowAboutDialog(instance_, registry_, ansi_, launcher_);
+}
+
+void Win32Dialogs::ShowOutputSettings() {
+    ShowOutputSettingsDialog(instance_, registry_, context_);
 }
 
 bool Win32Dialogs::BringOpenDialogToFront() {

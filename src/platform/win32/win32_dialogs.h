@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/serial_control.h"
+#include "core/settings_model.h"
 #include "platform/ansi_code_page.h"
 #include "platform/dialogs.h"
 #include "platform/process_launcher.h"
@@ -12,7 +13,7 @@
 
 namespace corvanta::win32 {
 
-// The "CommPort Properties" and About dialogs over the program's services, which must outlive it.
+// The "CommPort Properties", About and Output Settings dialogs over the program's services, which must outlive it.
 class Win32Dialogs : public Dialogs {
   public:
     Win32Dialogs(HINSTANCE instance,
@@ -21,17 +22,20 @@ class Win32Dialogs : public Dialogs {
                  Spooler& spooler,
                  Registry& registry,
                  const AnsiCodePage& ansi,
-                 ProcessLauncher& launcher)
+                 ProcessLauncher& launcher,
+                 ValueContext context)
         : instance_(instance),
           comm_(comm),
           store_(store),
           spooler_(spooler),
           registry_(registry),
           ansi_(ansi),
-          launcher_(launcher) {}
+          launcher_(launcher),
+          context_(context) {}
 
     void ShowProperties() override;
     void ShowAbout() override;
+    void ShowOutputSettings() override;
     bool BringOpenDialogToFront() override;
 
   private:
@@ -42,6 +46,7 @@ class Win32Dialogs : public Dialogs {
     Registry& registry_;
     const AnsiCodePage& ansi_;
     ProcessLauncher& launcher_;
+    ValueContext context_;
 };
 
 }  // namespace corvanta::win32

@@ -14,6 +14,7 @@
 //                                       "INDEX LEFT TOP RIGHT BOTTOM<TAB>TEXT"
 //     wintool.exe foreground            the foreground window: "HWND CLASS<TAB>TITLE"
 //     wintool.exe listrows HWND         a list view's rows: "INDEX SELECTED<TAB>CELL<TAB>CELL..."
+//     wintool.exe enabled HWND          "1" when the window takes input, "0" when it is disabled (greyed)
 //     wintool.exe move HWND LEFT TOP    moves a top-level window, as a user drags it by its title bar
 //     wintool.exe refmenu X Y STOP ITEM...
 //                                       shows a pop-up menu of its own at X,Y ("-" a separator, "*" before
@@ -442,6 +443,10 @@ int wmain(int argc, wchar_t** argv) {
                    ? 0
                    : 1;
     }
+    if (command == L"enabled" && argc == 3) {
+        PrintLine(IsWindowEnabled(ParseWindow(argv[2])) ? L"1" : L"0");
+        return 0;
+    }
     if (command == L"listrows" && argc == 3) {
         return ListRows(ParseWindow(argv[2]));
     }
@@ -451,7 +456,7 @@ int wmain(int argc, wchar_t** argv) {
     PrintLine(
         L"usage: wintool find TITLE | texts HWND | click HWND TEXT | tooltips | trayicons | post HWND MSG WPARAM "
         L"LPARAM | windows CLASS | forms CLASS | items HWND | entries HWND | droplist | foreground | listrows HWND | "
-        L"move HWND LEFT TOP | "
+        L"enabled HWND | move HWND LEFT TOP | "
         L"refmenu X Y STOP ITEM...");
     return 2;
 }
