@@ -28,7 +28,8 @@ import testbed  # noqa: E402
 
 SKIPPED = 77
 READY_TIMEOUT = 30
-TYPING_TIMEOUT = 10
+# Generous: under a loaded machine Wine has been seen to take seconds to deliver the keys of one short scan.
+TYPING_TIMEOUT = 20
 SETTINGS_KEY = r"HKCU\Software\Corvanta"
 PROPERTIES_KEY = SETTINGS_KEY + r"\Properties"
 OUTPUT_KEY = SETTINGS_KEY + r"\Output"
@@ -525,7 +526,8 @@ class Session:
         except TimeoutError:
             said = "; ".join(self.message_text(box) for box in self.message_boxes("Corvanta"))
             raise Failure(f"{what}: the recording window holds {self.typed()!r}, expected {expected!r}"
-                          + (f"; Corvanta said: {said!r}" if said else "")) from None
+                          + (f"; Corvanta said: {said!r}" if said else "")
+                          + f"; the foreground is {self.wintool('foreground')}") from None
 
     # --- Clean-up -------------------------------------------------------------------------------------------
 
