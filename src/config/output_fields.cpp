@@ -55,7 +55,7 @@ std::vector<FieldChoice> Choices(TextView name, const std::vector<CodePages::Ins
     if (name == u"KeyMode") {
         return {{u"Keyboard layout", u"layout"}, {u"Unicode characters", u"unicode"}, {u"Scan codes", u"scancode"}};
     }
-    std::vector<FieldChoice> choices = {{u"The system's ANSI code page", u"ansi"}, {u"UTF-8", u"utf-8"}};
+    std::vector<FieldChoice> choices = {{u"System ANSI code page", u"ansi"}, {u"UTF-8", u"utf-8"}};
     for (const CodePages::Installed& code_page : installed) {
         choices.push_back({code_page.name, AsciiText(std::to_string(code_page.number))});
     }

@@ -131,15 +131,18 @@ def shoot_dialog(s, path):
 def take_screenshots(s, out_dir):
     """The README's pictures of the dialog at 100 % and 200 % scaling, over a balance's values and a policy's."""
     os.makedirs(out_dir, exist_ok=True)
-    s.clear_settings()
     s.reg_delete(e2e.USER_POLICY_KEY, "KeyMode")
     s.reg_add(e2e.MACHINE_POLICY_KEY, "KeyMode", "layout")
-    for name, data in (("LineEnd", "tab"), ("Extract", r"([-\d.]+)\s*g")):
-        s.reg_add(e2e.OUTPUT_KEY, name, data)
-    s.reg_add(REQUEST_KEY, "Command", r"SI\r\n")
-    s.reg_add(REQUEST_KEY, "Hotkey", "Ctrl+F9")
+
+    def start():
+        e2e.start_with_com1(s)  # which clears the user's values
+        for name, data in (("LineEnd", "tab"), ("Extract", r"([-\d.]+)\s*g")):
+            s.reg_add(e2e.OUTPUT_KEY, name, data)
+        s.reg_add(REQUEST_KEY, "Command", r"SI\r\n")
+        s.reg_add(REQUEST_KEY, "Hotkey", "Ctrl+F9")
+
     try:
-        e2e.start_with_com1(s)
+        start()
         shoot_dialog(s, os.path.join(out_dir, SCREENSHOTS[0]))
         # At 200 % scaling: Wine reads LogPixels when a process starts, so the program starts anew.
         kind, old_dpi = s.reg_value(e2e.DESKTOP_KEY, "LogPixels")
@@ -147,7 +150,7 @@ def take_screenshots(s, out_dir):
         testbed.wait_for(s.tray_flushed, 10, "the tray icon of the ended program to go")
         s.wine("reg", "add", e2e.DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "192", "/f")
         try:
-            e2e.start_with_com1(s)
+            start()
             shoot_dialog(s, os.path.join(out_dir, SCREENSHOTS[1]))
         finally:
             if kind is None:
