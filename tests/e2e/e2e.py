@@ -28,7 +28,8 @@ import testbed  # noqa: E402
 
 SKIPPED = 77
 READY_TIMEOUT = 30
-# Generous: under a loaded machine Wine has been seen to take seconds to deliver the keys of one short scan.
+# Generous: when one of the program's windows closes, Wine without a window manager holds the program up to 2 s
+# (it waits for a window manager to withdraw the window), and a loaded machine adds to that.
 TYPING_TIMEOUT = 20
 SETTINGS_KEY = r"HKCU\Software\Corvanta"
 PROPERTIES_KEY = SETTINGS_KEY + r"\Properties"
@@ -527,7 +528,7 @@ class Session:
             said = "; ".join(self.message_text(box) for box in self.message_boxes("Corvanta"))
             raise Failure(f"{what}: the recording window holds {self.typed()!r}, expected {expected!r}"
                           + (f"; Corvanta said: {said!r}" if said else "")
-                          + f"; the foreground is {self.wintool('foreground')}") from None
+                          + f"; the foreground and its focus: {self.wintool('foreground')}") from None
 
     # --- Clean-up -------------------------------------------------------------------------------------------
 

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "test_window.h"
@@ -37,17 +39,39 @@ void KeepFocus(HWND window) {
     }
 }
 
+// A click into the edit gives it the focus and leaves the caret at the end: what is typed after a test clicks the
+// window back to the front is appended, wherever the click landed and however Wine orders its focus events.
+LRESULT CALLBACK EditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (message) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK:
+        case WM_LBUTTONUP:
+        case WM_MOUSEMOVE:
+            if (message == WM_LBUTTONDOWN) {
+                SetFocus(edit);
+            }
+            return 0;
+        default:
+            return DefSubclassProc(edit, message, wParam, lParam);
+    }
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             g_edit = CreateWindowExW(
                 WS_EX_CLIENTEDGE, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                 0, 0, 400, 200, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditId)), nullptr, nullptr);
-            return g_edit != nullptr ? 0 : -1;
+            return g_edit != nullptr && SetWindowSubclass(g_edit, EditProc, 1, 0) ? 0 : -1;
         case WM_COMMAND:
             if (LOWORD(wParam) == kEditId && HIWORD(wParam) == EN_CHANGE) {
                 Record();
             }
+            return 0;
+        case WM_SETFOCUS:
+            // As an editor's main window does: when the frame is activated (Wine's focus event may come after the
+            // click's), the focus goes on to the edit, not to the frame that types nothing.
+            SetFocus(g_edit);
             return 0;
         case WM_TIMER:
             if (g_keepFocus || !g_readyWritten) {

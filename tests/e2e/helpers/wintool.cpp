@@ -267,6 +267,14 @@ int Foreground() {
         return 1;
     }
     PrintLine(std::to_wstring(reinterpret_cast<UINT_PTR>(window)) + L" " + ClassOf(window) + L"\t" + TitleOf(window));
+    // The window with the keyboard focus in that window's thread, when it is another (an edit in it).
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus != nullptr &&
+        info.hwndFocus != window) {
+        PrintLine(L"focus " + std::to_wstring(reinterpret_cast<UINT_PTR>(info.hwndFocus)) + L" " +
+                  ClassOf(info.hwndFocus));
+    }
     return 0;
 }
 
