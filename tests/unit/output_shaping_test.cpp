@@ -119,13 +119,19 @@ Text TypedOf(const std::vector<RecordPart>& records) {
     return typed;
 }
 
-// What the pipeline types for each read, over the ANSI code page.
-std::vector<Text> TypedFor(const OutputSettings& settings, const std::vector<std::string>& reads) {
+// A pipeline over fakes: the system's ANSI code page, the installed code pages, the gap timer and the clock.
+struct PipelineRig {
     FakeAnsiCodePage ansi;
     FakeCodePages code_pages;
     FakeTimer timer;
     FakeClock clock;
-    OutputPipeline pipeline(ansi, code_pages, timer, clock);
+    OutputPipeline pipeline{ansi, code_pages, timer, clock};
+};
+
+// What the pipeline types for each read, over the ANSI code page.
+std::vector<Text> TypedFor(const OutputSettings& settings, const std::vector<std::string>& reads) {
+    PipelineRig rig;
+    OutputPipeline& pipeline = rig.pipeline;
     pipeline.SetSettings(settings);
     std::vector<Text> typed;
     for (const std::string& read : reads) {
@@ -216,17 +222,14 @@ TEST(OutputPipeline, NewSettingsFromTheRecordAfterTheLineEnd) {
     };
     for (const auto& c : cases) {
         for (size_t split = 0; split <= c.stream.size(); ++split) {
-            FakeAnsiCodePage ansi;
-            FakeCodePages code_pages;
-            FakeTimer timer;
-            FakeClock clock;
-            OutputPipeline pipeline(ansi, code_pages, timer, clock);
+            PipelineRig rig;
+            OutputPipeline& pipeline = rig.pipeline;
             OutputSettings before;
             before.code_page = c.before;
             pipeline.SetSettings(before);
             Text typed = TypedOf(pipeline.Receive("a"));
             pipeline.SetSettings(c.settings);
-            ansi.fail_to_text = c.failing;
+            rig.ansi.fail_to_text = c.failing;
             const std::vector<std::string> reads = {c.stream.substr(0, split), c.stream.substr(split)};
             std::vector<Text> rows;
             for (const std::string& read : reads) {
@@ -234,7 +237,7 @@ TEST(OutputPipeline, NewSettingsFromTheRecordAfterTheLineEnd) {
                 try {
                     parts = pipeline.Receive(read);
                 } catch (const Error&) {
-                    ansi.fail_to_text = false;
+                    rig.ansi.fail_to_text = false;
                     parts = pipeline.Receive(read);
                 }
                 typed += TypedOf(parts);
@@ -293,16 +296,13 @@ const std::string kLater = "(600 ms later)";
 
 // What the pipeline made of each read and pause, over the ANSI code page or UTF-8.
 std::vector<std::vector<Part>> PartsFor(const OutputSettings& settings, const std::vector<std::string>& reads) {
-    FakeAnsiCodePage ansi;
-    FakeCodePages code_pages;
-    FakeTimer timer;
-    FakeClock clock;
-    OutputPipeline pipeline(ansi, code_pages, timer, clock);
+    PipelineRig rig;
+    OutputPipeline& pipeline = rig.pipeline;
     pipeline.SetSettings(settings);
     std::vector<std::vector<Part>> outputs;
     for (const std::string& read : reads) {
         if (read == kLater) {
-            clock.Advance(600);
+            rig.clock.Advance(600);
             continue;
         }
         std::vector<Part> parts;
@@ -432,11 +432,8 @@ TEST(OutputPipeline, HeldRecords) {
 // start and how much more came; streamed, it is typed as it comes.
 TEST(OutputPipeline, AMegabyteWithoutALineEnd) {
     for (const bool holding : {true, false}) {
-        FakeAnsiCodePage ansi;
-        FakeCodePages code_pages;
-        FakeTimer timer;
-        FakeClock clock;
-        OutputPipeline pipeline(ansi, code_pages, timer, clock);
+        PipelineRig rig;
+        OutputPipeline& pipeline = rig.pipeline;
         pipeline.SetSettings(holding ? Holding(u"\\d+") : OutputSettings());
         const std::string read(64 * 1024, '5');
         size_t typed = 0;
@@ -467,11 +464,8 @@ TEST(OutputPipeline, SettingsChangedWithinASplitCrLf) {
         {"enter, then tab", std::nullopt, u"\t", u"a\r", u"b\t"},
     };
     for (const auto& c : cases) {
-        FakeAnsiCodePage ansi;
-        FakeCodePages code_pages;
-        FakeTimer timer;
-        FakeClock clock;
-        OutputPipeline pipeline(ansi, code_pages, timer, clock);
+        PipelineRig rig;
+        OutputPipeline& pipeline = rig.pipeline;
         pipeline.SetSettings(Shaping(u"", u"", c.before));
         EXPECT_EQ(TypedOf(pipeline.Receive("a\r")), c.first) << c.label;
         pipeline.SetSettings(Shaping(u"", u"", c.after));
@@ -482,11 +476,8 @@ TEST(OutputPipeline, SettingsChangedWithinASplitCrLf) {
 // A pause of the record gap ends a record: its suffix is typed when the timer fires, and the next byte opens a
 // new one; nothing waits for the gap. New settings wait for the end of the record.
 TEST(OutputPipeline, RecordGapOnTheTimer) {
-    FakeAnsiCodePage ansi;
-    FakeCodePages code_pages;
-    FakeTimer timer;
-    FakeClock clock;
-    OutputPipeline pipeline(ansi, code_pages, timer, clock);
+    PipelineRig rig;
+    OutputPipeline& pipeline = rig.pipeline;
 
     EXPECT_EQ(TypedOf(pipeline.Receive("plain")), u"plain");
     EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"") << "no suffix";
@@ -495,13 +486,13 @@ TEST(OutputPipeline, RecordGapOnTheTimer) {
     settings.record_gap_ms = 250;
     pipeline.SetSettings(settings);
     EXPECT_EQ(TypedOf(pipeline.Receive("12")), u"[12");
-    EXPECT_EQ(timer.delay, 250u);
+    EXPECT_EQ(rig.timer.delay, 250u);
     EXPECT_EQ(TypedOf(pipeline.Receive("3")), u"3");
     pipeline.SetSettings(Shaping(u"<", u">"));  // during the record: from the next one on
-    ASSERT_TRUE(timer.Pending());
+    ASSERT_TRUE(rig.timer.Pending());
     EXPECT_EQ(TypedOf(pipeline.GapElapsed()), u"]");
     EXPECT_EQ(TypedOf(pipeline.Receive("4\r")), u"<4>\r");
-    EXPECT_FALSE(timer.Pending()) << "a line end closed the record";
+    EXPECT_FALSE(rig.timer.Pending()) << "a line end closed the record";
 
     OutputSettings utf8;
     utf8.code_page = kUtf8CodePage;
@@ -519,12 +510,9 @@ TEST(OutputPipeline, RecordGapOnTheTimer) {
 // The output encoding follows the Encoding value once no record is open: the ANSI code page by default, none for
 // UTF-8, and the code page named.
 TEST(OutputPipeline, OutputEncoding) {
-    FakeAnsiCodePage ansi;
-    FakeCodePages code_pages;
-    FakeTimer timer;
-    FakeClock clock;
-    OutputPipeline pipeline(ansi, code_pages, timer, clock);
-    EXPECT_EQ(pipeline.CodePage(), &ansi) << "by default";
+    PipelineRig rig;
+    OutputPipeline& pipeline = rig.pipeline;
+    EXPECT_EQ(pipeline.CodePage(), &rig.ansi) << "by default";
     const struct {
         uint32_t encoding;
         bool in_record;
@@ -545,12 +533,12 @@ TEST(OutputPipeline, OutputEncoding) {
         const std::string expected = step.expected;
         const std::string label = "Encoding " + std::to_string(step.encoding) + (step.in_record ? " in a record" : "");
         if (expected == "ansi") {
-            EXPECT_EQ(now, &ansi) << label;
+            EXPECT_EQ(now, &rig.ansi) << label;
         } else if (expected == "utf-8") {
             EXPECT_EQ(now, nullptr) << label;
         } else if (expected == "932") {
             ASSERT_NE(now, nullptr) << label;
-            EXPECT_NE(now, &ansi) << label;
+            EXPECT_NE(now, &rig.ansi) << label;
             EXPECT_TRUE(now->IsLeadByte(0x81)) << label;
         } else {
             EXPECT_EQ(now, before) << label;
