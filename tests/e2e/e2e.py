@@ -10,6 +10,7 @@ recording window holds the focus and reports what was typed. Everything the case
 Exit status: 0 passed, 1 failed, 77 skipped.
 """
 import argparse
+import contextlib
 import fcntl
 import hashlib
 import os
@@ -1253,15 +1254,22 @@ def take_screenshots(s, out_dir):
     testbed.wait_for(lambda: not s.about_boxes(), 10, "the About box to close")
 
     shoot_monitor(s, os.path.join(out_dir, SCREENSHOTS[3]))
-    # At 200 % scaling: Wine reads LogPixels when a process starts, so the program starts anew.
+    with at_200_percent(s):
+        start_with_com1(s)
+        shoot_monitor(s, os.path.join(out_dir, SCREENSHOTS[4]))
+
+
+@contextlib.contextmanager
+def at_200_percent(s):
+    """Ends the running program and sets 200 % scaling for the next start (Wine reads LogPixels when a process
+    starts); the scaling before comes back afterwards."""
     kind, old_dpi = s.reg_value(DESKTOP_KEY, "LogPixels")
     s.kill(s.program)
     testbed.wait_for(s.tray_flushed, 10, "the tray icon of the ended program to go")
     s.wine("reg", "add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "192", "/f")
     s.scaling = "-192dpi"
     try:
-        start_with_com1(s)
-        shoot_monitor(s, os.path.join(out_dir, SCREENSHOTS[4]))
+        yield
     finally:
         s.scaling = ""
         if kind is None:

@@ -144,19 +144,9 @@ def take_screenshots(s, out_dir):
     try:
         start()
         shoot_dialog(s, os.path.join(out_dir, SCREENSHOTS[0]))
-        # At 200 % scaling: Wine reads LogPixels when a process starts, so the program starts anew.
-        kind, old_dpi = s.reg_value(e2e.DESKTOP_KEY, "LogPixels")
-        s.kill(s.program)
-        testbed.wait_for(s.tray_flushed, 10, "the tray icon of the ended program to go")
-        s.wine("reg", "add", e2e.DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "192", "/f")
-        try:
+        with e2e.at_200_percent(s):
             start()
             shoot_dialog(s, os.path.join(out_dir, SCREENSHOTS[1]))
-        finally:
-            if kind is None:
-                s.wine("reg", "delete", e2e.DESKTOP_KEY, "/v", "LogPixels", "/f")
-            else:
-                s.wine("reg", "add", e2e.DESKTOP_KEY, "/v", "LogPixels", "/t", kind, "/d", old_dpi, "/f")
     finally:
         s.wine("reg", "delete", e2e.OUTPUT_KEY, "/f")
         s.wine("reg", "delete", REQUEST_KEY, "/f")
